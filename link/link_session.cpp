@@ -1,0 +1,160 @@
+#include "link/link_session.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace vq {
+
+namespace {
+LinkSession* g_link = new LinkSession(); // never destroyed: workers may outlive static teardown
+}
+
+LinkSession& Link() { return *g_link; }
+
+void ResetLink() {
+    LinkSession& s = Link();
+    std::lock_guard<std::recursive_mutex> lock(s.exchangeLock);
+    s.CloseLink();
+    std::memset(s.sourceAddress, 0, sizeof s.sourceAddress);
+    s.SetInic(false);
+    s.noAdapter = false;
+    s.SetSequence(0);
+    std::memset(s.request.bytes, 0, kFrameBufferSize);
+    std::memset(s.response.bytes, 0, kFrameBufferSize);
+    s.responseLength = 0;
+}
+
+void LinkSession::SetInic(bool on) {
+    requestType = on ? kRequestTypeInic : kRequestTypeNormal;
+    responseType = on ? kResponseTypeInic : kResponseTypeNormal;
+}
+
+int LinkSession::SendCommand(std::uint16_t commandId, std::uint16_t length, const std::uint8_t* payload) {
+    std::uint8_t* b = request.bytes;
+    std::memset(b, 0, kFrameBufferSize);
+    if (length > kMaxPayload) length = kMaxPayload;
+    std::memcpy(b + kOffDestination, destinationAddress, 6);
+    std::memcpy(b + kOffSource, sourceAddress, 6);
+    PutBe16(b + kOffEtherType, kEtherType);
+    PutBe32(b + kOffMagic, kMagic);
+    PutBe16(b + kOffType, requestType);
+    PutBe16(b + kOffCommandId, commandId);
+    PutBe16(b + kOffLength, length);
+    PutBe16(b + kOffSequence, sequence_);
+    if (payload) std::memcpy(b + kOffPayload, payload, length);
+    sequence_ = std::uint16_t(sequence_ + 1); // 0xFFFF wraps to 0
+
+    std::size_t wire = length + kHeaderSize;
+    if (wire < kMinFrameLength) wire = kMinFrameLength;
+    std::string error;
+    if (!transport_) error = "no capture adapter is open";
+    if (!transport_ || !transport_->Send(b, wire, error)) {
+        std::fprintf(stderr, "\nError sending the packet: \n%s", error.c_str());
+        std::fflush(stderr);
+        return kSendRefused;
+    }
+    return kSendOk;
+}
+
+int LinkSession::ReceiveResponse() {
+    if (!transport_) return -1; // nothing was sent and nothing can arrive
+    const std::uint16_t expected = std::uint16_t(sequence_ - 1);
+    int empty = 0;
+    for (;;) {
+        const std::uint8_t* frame = nullptr;
+        std::size_t length = 0;
+        int r = transport_->Next(frame, length);
+        if (r < 0) return -1; // a capture read error is a failure, never a received response
+        if (r == 0) {
+            if (++empty >= kMaxEmptyReads) return -1;
+            continue;
+        }
+        if (length > kFrameBufferSize) length = kFrameBufferSize;
+        std::uint8_t* b = response.bytes;
+        std::memcpy(b, frame, length);
+        // Whatever the frame does not cover reads as zero, never as an older frame's bytes.
+        std::memset(b + length, 0, kFrameBufferSize - length);
+        responseLength = length;
+        auto host16 = [b](std::size_t off) {
+            std::uint16_t v = GetBe16(b + off);
+            std::memcpy(b + off, &v, 2);
+            return v;
+        };
+        std::uint32_t magic = GetBe32(b + kOffMagic);
+        std::memcpy(b + kOffMagic, &magic, 4);
+        host16(kOffEtherType);
+        std::uint16_t type = host16(kOffType);
+        host16(kOffCommandId);
+        host16(kOffLength);
+        std::uint16_t seq = host16(kOffSequence);
+        if (type == responseType && seq == expected) return 0;
+    }
+}
+
+void LinkSession::Attach(std::unique_ptr<ITransport> transport) {
+    std::lock_guard<std::recursive_mutex> lock(exchangeLock);
+    transport_ = std::move(transport);
+}
+
+void LinkSession::CloseLink() {
+    std::lock_guard<std::recursive_mutex> lock(exchangeLock);
+    transport_.reset();
+}
+
+bool LinkSession::OpenPcapAdapter(const std::string& device, std::string& diagnostic) {
+    std::string error;
+    auto t = PcapTransport::Open(device, error);
+    if (!t) {
+        char text[512];
+        std::snprintf(text, sizeof text, "\nUnable to open the adapter. %s is not supported by WinPcap\n",
+                      device.c_str());
+        std::fputs(text, stderr);
+        std::fflush(stderr);
+        diagnostic = text;
+        if (!error.empty()) diagnostic += error;
+        return false;
+    }
+    std::uint8_t mac[6] = {0, 0, 0, 0, 0, 0};
+    if (LookupHardwareAddress(device, mac)) std::memcpy(sourceAddress, mac, 6);
+    // The filter is installed whether or not the OS knew the interface, so the
+    // capture never sees unrelated traffic.
+    int f = t->InstallFilter("ether proto 0x2880");
+    if (f == 1) {
+        diagnostic = "\nError compiling filter: wrong syntax.\n";
+        std::fputs(diagnostic.c_str(), stderr);
+        std::fflush(stderr);
+        t.reset();
+    } else if (f == 2) {
+        diagnostic = "\nError setting the filter\n";
+        std::fputs(diagnostic.c_str(), stderr);
+        std::fflush(stderr);
+        t.reset();
+    } else {
+        diagnostic.clear();
+    }
+    Attach(std::move(t));
+    return true;
+}
+
+std::string FormatAdapterEntry(int position, const std::string& description) {
+    char text[600];
+    std::snprintf(text, sizeof text, "%d. %s", position, description.c_str());
+    return text;
+}
+
+bool EnumerateAdapters(AdapterList& list, std::string& diagnostic) {
+    list.devices.clear();
+    list.entries.clear();
+    std::string error;
+    if (!FindAllPcapDevices(list.devices, error)) {
+        diagnostic = "Error in pcap_findalldevs: " + error + "\n";
+        return false;
+    }
+    int count = 0;
+    // Linux devices often carry no description: the interface name identifies them then.
+    for (const auto& d : list.devices)
+        list.entries.push_back(FormatAdapterEntry(++count, d.description.empty() ? d.name : d.description));
+    return true;
+}
+
+} // namespace vq

@@ -1,0 +1,83 @@
+// The process-wide link state and the request/response transport.
+#pragma once
+
+#include "link/command_frame.h"
+#include "link/pcap_transport.h"
+#include "link/transport.h"
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace vq {
+
+constexpr int kSendOk = 0;
+constexpr int kSendRefused = 3;
+constexpr int kMaxEmptyReads = 3000;
+
+class LinkSession {
+  public:
+    // --- Transport fields ---
+    std::uint8_t sourceAddress[6] = {0, 0, 0, 0, 0, 0};
+    const std::uint8_t destinationAddress[6] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    std::uint16_t requestType = kRequestTypeNormal;
+    std::uint16_t responseType = kResponseTypeNormal;
+    bool noAdapter = false;
+
+    // The two frame buffers shared by every command.
+    CommandFrame request{};
+    CommandFrame response{};
+    std::size_t responseLength = 0; // bytes copied into `response` by the last receive
+
+    // Held around each SendCommand/ReceiveResponse pair so that exchanges from
+    // worker threads and the UI thread never interleave.
+    std::recursive_mutex exchangeLock;
+
+    // Builds and sends one request: 0 when the link accepted it, 3 when refused
+    // (or when there is no open link).
+    int SendCommand(std::uint16_t commandId, std::uint16_t length, const std::uint8_t* payload);
+    // Waits for the response to the request just sent: 0 with the matching frame
+    // in `response` (header in host order), -1 after 3000 empty reads or on a
+    // capture read error.
+    int ReceiveResponse();
+
+    std::uint16_t Sequence() const { return sequence_; }
+    void SetSequence(std::uint16_t s) { sequence_ = s; } // tests only
+    void SetInic(bool on);
+
+    // --- Link set-up ---
+    bool IsOpen() const { return transport_ != nullptr; }
+    ITransport* Transport() const { return transport_.get(); }
+    // Takes a ready transport (the in-process simulated board, or a pcap handle
+    // after its set-up).
+    void Attach(std::unique_ptr<ITransport> transport);
+    // Opens the libpcap device, learns the source address from the OS and
+    // installs the "ether proto 0x2880" filter. Writes the diagnostics of the
+    // adapter set-up to the standard streams; `diagnostic` gets the last one.
+    // False when the device cannot be opened (the dialog stays up). A filter
+    // failure closes the capture but still returns true.
+    bool OpenPcapAdapter(const std::string& device, std::string& diagnostic);
+    void CloseLink();
+
+  private:
+    std::unique_ptr<ITransport> transport_;
+    std::uint16_t sequence_ = 0;
+};
+
+LinkSession& Link();
+// Fresh session state (tests): closes the link, sequence 0, normal frame types.
+void ResetLink();
+
+// Adapter list of the Select Adapter dialog.
+struct AdapterList {
+    std::vector<PcapDevice> devices;
+    std::vector<std::string> entries; // "%d. %s"
+};
+// pcap_findalldevs into "%d. %s" entries. False on enumeration failure, with
+// "Error in pcap_findalldevs: %s\n" in `diagnostic`.
+bool EnumerateAdapters(AdapterList& list, std::string& diagnostic);
+std::string FormatAdapterEntry(int position, const std::string& description);
+
+} // namespace vq

@@ -1,0 +1,82 @@
+// Platform services the device layer needs: message boxes and fixed pauses.
+// The GUI installs Qt implementations; tests install recorders and fast pauses.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace vq {
+
+enum class MsgIcon { None, Information, Warning, Critical, Question };
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MsgResult { Ok, Cancel, Yes, No };
+
+class IPrompter {
+  public:
+    virtual ~IPrompter() = default;
+    // Modal message box; safe to call from any thread (the GUI implementation
+    // shows it on the UI thread and waits for the answer).
+    virtual MsgResult Show(const std::string& text, MsgIcon icon, MsgButtons buttons) = 0;
+};
+
+// Records every message and answers with scripted results (default: Ok / Yes).
+class RecordingPrompter : public IPrompter {
+  public:
+    struct Entry {
+        std::string text;
+        MsgIcon icon;
+        MsgButtons buttons;
+    };
+    MsgResult Show(const std::string& text, MsgIcon icon, MsgButtons buttons) override;
+    std::vector<Entry> Messages() const;
+    std::vector<std::string> Texts() const;
+    std::string Last() const;
+    void Clear();
+    // Answers given to the following questions, in order; then the default.
+    void Script(std::vector<MsgResult> answers);
+
+  private:
+    mutable std::mutex mutex_;
+    std::vector<Entry> entries_;
+    std::vector<MsgResult> answers_;
+};
+
+class IPause {
+  public:
+    virtual ~IPause() = default;
+    virtual void Sleep(unsigned milliseconds) = 0;
+};
+
+// Real sleep.
+class ThreadPause : public IPause {
+  public:
+    void Sleep(unsigned milliseconds) override;
+};
+
+// Records pauses without waiting; optional callback (e.g. to advance a clock).
+class RecordingPause : public IPause {
+  public:
+    void Sleep(unsigned milliseconds) override;
+    std::vector<unsigned> Pauses() const;
+    unsigned long long Total() const;
+    void Clear();
+    std::function<void(unsigned)> onSleep;
+
+  private:
+    mutable std::mutex mutex_;
+    std::vector<unsigned> pauses_;
+};
+
+// Process-wide services. Default: messages go to stderr and are answered Ok,
+// pauses really sleep.
+IPrompter& Prompter();
+void SetPrompter(IPrompter* prompter); // null restores the default
+IPause& Pause();
+void SetPause(IPause* pause);       // null restores the default
+inline void Sleep(unsigned ms) { Pause().Sleep(ms); }
+MsgResult ShowMessage(const std::string& text, MsgIcon icon = MsgIcon::None, MsgButtons buttons = MsgButtons::Ok);
+
+} // namespace vq
