@@ -1,6 +1,5 @@
 #include "agent/board_model.h"
 #include "agent/efuse.h"
-#include "agent/efuse.h"
 #include "agent/bbp_papd.h"
 
 namespace vq::agent {
@@ -8,7 +7,6 @@ namespace vq::agent {
 // Every peripheral of the simulated chip, one line each.
 void InstallStandardDevices(BoardModel& board) {
     (void)board;
-    board.AddDevice(std::make_shared<EfuseDevice>());
     board.AddDevice(std::make_shared<EfuseDevice>());
     board.AddDevice(std::make_shared<BbpPapdDevice>());
 }
