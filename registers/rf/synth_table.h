@@ -13,7 +13,7 @@ struct ChannelSynthEntry {
     double r;             // reference divider
     std::int32_t k;
     std::uint8_t d;
-    std::uint32_t ksd;    // sigma-delta fraction
+    std::uint32_t ksd; // sigma-delta fraction
 };
 
 constexpr int kSynthTableSize = 14;

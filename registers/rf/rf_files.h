@@ -1,0 +1,92 @@
+// RF register files and scripts: the line formats, their parsers and the
+// device sequences that read and write them. No widgets.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace vq {
+class CDeviceCommands;
+}
+
+namespace vq::rf {
+
+// Reads a text file line by line, at most 254 characters a line; the rest of
+// a longer line is dropped rather than taken as a line of its own.
+class LineReader {
+  public:
+    static constexpr std::size_t kMaxLine = 254;
+    explicit LineReader(std::FILE* file) : file_(file) {}
+    bool Next(std::string& line);
+
+  private:
+    std::FILE* file_;
+};
+
+// Numbers of a script line. They persist from line to line: a field that a
+// line does not supply keeps the previous line's number.
+struct ScriptFields {
+    int operation = 0;
+    int bank = 0;
+    int reg = 0;
+    unsigned value = 0;
+};
+enum class ScriptStep { Skip, Write, Read };
+// "1 2 5 3F" writes 0x3F to R5 of bank 2 (operation with non-zero low byte);
+// "0 0 12" reads R12 of bank 0. A line without an operation number (blank,
+// comment) is skipped.
+ScriptStep ParseScriptLine(const std::string& line, ScriptFields& fields);
+// "W:\tBank%02d, RF R%d\t= 0x%02X\n" / "R:\t..." log texts.
+std::string ScriptLogText(ScriptStep step, int bank, int reg, std::uint8_t value);
+
+// Register file line "%d %03d %02X\n": bank, register, value ("4 012 3C").
+struct RegisterFields {
+    int bank = 0;
+    int reg = 0;
+    unsigned value = 0;
+};
+std::string RegisterFileLine(int bank, int reg, std::uint8_t value);
+// Reads bank, register (decimal) and value (hexadecimal) into `fields`,
+// keeping the previous numbers for the fields the line does not supply.
+// False when the line has no number at all (nothing to write).
+bool ParseRegisterLine(const std::string& line, RegisterFields& fields);
+
+// "%d  %03d = %02X\n" of the ATE dump.
+std::string AteDumpLine(int bank, int reg, std::uint8_t value);
+// "R%d\t%02X\t%02X\n" of the register read/write test.
+std::string TestLine(int reg, std::uint8_t written, std::uint8_t read);
+extern const char* const kTestFileHeader;    // "; RF R/W Test File!!\n\n" "Reg:  WRITE :  READ :\n"
+extern const char* const kTestFileSeparator; // 36 '=' and a newline
+
+// Banks saved by SaveRfRegisters, in file order.
+constexpr int kSavedBanks[] = {0, 4, 5, 6, 7};
+// Register 4 of bank 0, bit 7: starts the VCO calibration after a register load.
+constexpr int kVcoCalRegister = 4;
+constexpr std::uint8_t kVcoCalBit = 0x80;
+
+class IScriptLog {
+  public:
+    virtual ~IScriptLog() = default;
+    virtual void Clear() = 0;
+    virtual void Add(const std::string& text) = 0;
+};
+
+// Read-modify-write of one bit of an RF register; returns the value written.
+std::uint8_t ToggleRfBit(CDeviceCommands& dev, int bank, int reg, int bit, bool clear);
+
+// Device sequences. Each returns false, having done nothing, when its file
+// cannot be opened or created.
+// Runs every line of an RF script; the log is cleared once the file is open.
+bool RunRfScript(CDeviceCommands& dev, const std::string& path, IScriptLog& log);
+// Banks 0, 4, 5, 6, 7, registers 0..63 each: 320 lines.
+bool SaveRfRegisters(CDeviceCommands& dev, const std::string& path);
+// Writes every line's register, then sets the VCO calibration bit and waits 5 ms.
+bool LoadRfRegisters(CDeviceCommands& dev, const std::string& path);
+// Registers 0..63 of one bank in the ATE dump format.
+bool DumpBankForAte(CDeviceCommands& dev, const std::string& path, int bank);
+// Writes every value 0..255 to registers 0..registerCount-1 of one bank and
+// records what reads back.
+bool TestRegisterReadWrite(CDeviceCommands& dev, const std::string& path, int bank, int registerCount = 32);
+
+} // namespace vq::rf

@@ -1,0 +1,526 @@
+#include "registers/rf/rf_page.h"
+
+#include "app/core/ui_services.h"
+#include "link/commands.h"
+#include "link/program_state.h"
+#include "registers/rf/rf_files.h"
+#include "registers/rf/rf_values.h"
+#include "registers/rf/rf_widgets.h"
+#include "registers/rf/synth_table.h"
+
+#include <QBoxLayout>
+#include <QComboBox>
+#include <QEvent>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+
+namespace vq {
+
+namespace {
+
+const char* const kScriptFilter = "RF script Files(*.txt)|*.txt||";
+const char* const kRegisterFilter = "rf Files(*.txt)|*.txt||";
+const char* const kTestFilter = "txt Files(*.txt)|*.txt||";
+
+template <class W> W* Named(W* w, int id) {
+    w->setObjectName(QString::number(id));
+    return w;
+}
+
+QLineEdit* Edit(QWidget* parent, int id, int maxLength, int width) {
+    auto* e = Named(new QLineEdit(parent), id);
+    if (maxLength > 0) e->setMaxLength(maxLength);
+    e->setFixedWidth(width);
+    return e;
+}
+
+QString Qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// Log list of the script runner: each line goes in at the current count and is selected.
+class ListLog : public rf::IScriptLog {
+  public:
+    ListLog(QListWidget* list, int& count) : list_(list), count_(count) {}
+    void Clear() override {
+        list_->clear();
+        count_ = 0;
+    }
+    void Add(const std::string& text) override {
+        QString line = Qs(text);
+        while (line.endsWith('\n'))
+            line.chop(1);
+        list_->insertItem(count_, line);
+        list_->setCurrentRow(count_);
+        ++count_;
+    }
+
+  private:
+    QListWidget* list_;
+    int& count_;
+};
+
+bool ConfirmOverwrite(const QString& path) {
+    if (!QFileInfo::exists(path)) return true;
+    const std::string text =
+        QFileInfo(path).fileName().toStdString() + " already exists.\nDo you want to replace it?";
+    return ShowMessage(text, MsgIcon::Warning, MsgButtons::YesNo) == MsgResult::Yes;
+}
+
+} // namespace
+
+CRFPage::CRFPage(QWidget* parent) : QAPage(QStringLiteral("RF Page 1"), parent) {
+    auto* outer = new QVBoxLayout(this);
+    grid_ = new rf::RegisterGrid(0, this);
+    connect(grid_, &rf::RegisterGrid::BitClicked, this, &CRFPage::OnBitButton);
+    outer->addWidget(grid_);
+
+    // Bank, single register access and re-read, below R30/R31.
+    auto* side = new QWidget(this);
+    auto* sideBox = new QVBoxLayout(side);
+    sideBox->setContentsMargins(0, 8, 0, 0);
+    sideBox->addWidget(new QLabel(QStringLiteral("RF Bank Sel"), side));
+    bankCombo_ = Named(new QComboBox(side), 1267);
+    bankCombo_->setMinimumWidth(180);
+    connect(bankCombo_, &QComboBox::activated, this, &CRFPage::OnBankSelected);
+    sideBox->addWidget(bankCombo_);
+    auto* modeGroup = new QGroupBox(QStringLiteral("MODE"), side);
+    auto* modeBox = new QHBoxLayout(modeGroup);
+    readRadio_ = Named(new QRadioButton(QStringLiteral("&READ"), modeGroup), 1398);
+    writeRadio_ = Named(new QRadioButton(QStringLiteral("&WRITE"), modeGroup), 1399);
+    readRadio_->setChecked(true);
+    connect(readRadio_, &QRadioButton::clicked, this, &CRFPage::OnModeRead);
+    connect(writeRadio_, &QRadioButton::clicked, this, &CRFPage::OnModeWrite);
+    modeBox->addWidget(readRadio_);
+    modeBox->addWidget(writeRadio_);
+    sideBox->addWidget(modeGroup);
+    auto* access = new QGridLayout();
+    access->addWidget(new QLabel(QStringLiteral("Register ID"), side), 0, 0);
+    regIdEdit_ = Edit(side, 1400, 2, 40);
+    regIdEdit_->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), regIdEdit_));
+    access->addWidget(regIdEdit_, 0, 1);
+    access->addWidget(new QLabel(QStringLiteral("Value"), side), 1, 0);
+    valueEdit_ = Edit(side, 1401, 2, 40);
+    valueEdit_->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9A-Fa-f]*"), valueEdit_));
+    access->addWidget(valueEdit_, 1, 1);
+    rwButton_ = Named(new QPushButton(QStringLiteral("R / W"), side), 1402);
+    connect(rwButton_, &QPushButton::clicked, this, &CRFPage::OnReadWrite);
+    access->addWidget(rwButton_, 0, 2, 2, 1);
+    access->setColumnStretch(3, 1);
+    sideBox->addLayout(access);
+    readAllButton_ = Named(new QPushButton(QStringLiteral("Read &All"), side), 1365);
+    connect(readAllButton_, &QPushButton::clicked, this, &CRFPage::Refresh);
+    sideBox->addWidget(readAllButton_);
+    sideBox->addStretch();
+    grid_->Layout()->addWidget(side, 2, 3, 8, 1, Qt::AlignTop | Qt::AlignLeft);
+
+    auto* bottom = new QHBoxLayout();
+    outer->addLayout(bottom);
+
+    // Chip info.
+    auto* chipGroup = new QGroupBox(QStringLiteral("Chip Info"), this);
+    auto* chipBox = new QVBoxLayout(chipGroup);
+    chipInfo_ = Named(new QLabel(chipGroup), 1278);
+    chipInfo_->setMinimumWidth(150);
+    chipBox->addWidget(chipInfo_);
+    chipBox->addStretch();
+    bottom->addWidget(chipGroup);
+
+    // Channel and synthesizer values.
+    auto* channelGroup = new QGroupBox(QStringLiteral("Channel"), this);
+    auto* ch = new QGridLayout(channelGroup);
+    channelCombo_ = Named(new QComboBox(channelGroup), 1172);
+    connect(channelCombo_, &QComboBox::activated, this, &CRFPage::OnChannelSelected);
+    ch->addWidget(channelCombo_, 0, 0, 1, 4);
+    ch->addWidget(new QLabel(QStringLiteral("VCO (GHz)"), channelGroup), 1, 0);
+    vcoEdit_ = Edit(channelGroup, 1171, 0, 90);
+    vcoEdit_->setReadOnly(true);
+    vcoEdit_->installEventFilter(this);
+    ch->addWidget(vcoEdit_, 1, 1, 1, 3);
+    ch->addWidget(new QLabel(QStringLiteral("N ="), channelGroup), 2, 0);
+    nEdit_ = Edit(channelGroup, 1175, 0, 60);
+    ch->addWidget(nEdit_, 2, 1);
+    ch->addWidget(new QLabel(QStringLiteral("K ="), channelGroup), 2, 2);
+    kEdit_ = Edit(channelGroup, 1180, 0, 60);
+    ch->addWidget(kEdit_, 2, 3);
+    ch->addWidget(new QLabel(QStringLiteral("D = "), channelGroup), 3, 0);
+    dEdit_ = Edit(channelGroup, 1258, 0, 60);
+    ch->addWidget(dEdit_, 3, 1);
+    ch->addWidget(new QLabel(QStringLiteral("Ksd = "), channelGroup), 3, 2);
+    ksdEdit_ = Edit(channelGroup, 1259, 0, 70);
+    ch->addWidget(ksdEdit_, 3, 3);
+    for (auto* e : {nEdit_, kEdit_, dEdit_, ksdEdit_})
+        e->setReadOnly(true);
+    bottom->addWidget(channelGroup);
+
+    // TX power and crystal trims.
+    auto* trimGroup = new QGroupBox(this);
+    auto* tr = new QGridLayout(trimGroup);
+    tr->addWidget(new QLabel(QStringLiteral("TX Power 0 (Hex)"), trimGroup), 0, 0);
+    txPower0Edit_ = Edit(trimGroup, 1257, 2, 36);
+    connect(txPower0Edit_, &QLineEdit::textEdited, this, [this](const QString& t) {
+        if (t == t.toUpper()) return;
+        const int pos = txPower0Edit_->cursorPosition();
+        txPower0Edit_->setText(t.toUpper());
+        txPower0Edit_->setCursorPosition(pos);
+    });
+    tr->addWidget(txPower0Edit_, 0, 1);
+    txPower0Spin_ = Named(new rf::SpinArrows(Qt::Vertical, trimGroup), 1295);
+    connect(txPower0Spin_, &rf::SpinArrows::Stepped, this, [this](int d) { OnTxPowerSpin(0, d); });
+    tr->addWidget(txPower0Spin_, 0, 2);
+    tr->addWidget(new QLabel(QStringLiteral("(0.5dB)"), trimGroup), 0, 3);
+    tr->addWidget(new QLabel(QStringLiteral("TX Power 1 (Hex)"), trimGroup), 1, 0);
+    txPower1Edit_ = Edit(trimGroup, 1280, 2, 36);
+    tr->addWidget(txPower1Edit_, 1, 1);
+    txPower1Spin_ = Named(new rf::SpinArrows(Qt::Vertical, trimGroup), 1270);
+    connect(txPower1Spin_, &rf::SpinArrows::Stepped, this, [this](int d) { OnTxPowerSpin(1, d); });
+    tr->addWidget(txPower1Spin_, 1, 2);
+    tr->addWidget(new QLabel(QStringLiteral("(0.5dB)"), trimGroup), 1, 3);
+    tr->addWidget(new QLabel(QStringLiteral("Freq. Offset"), trimGroup), 2, 0);
+    freqOffsetEdit_ = Edit(trimGroup, 1294, 2, 36);
+    tr->addWidget(freqOffsetEdit_, 2, 1);
+    freqOffsetSpin_ = Named(new rf::SpinArrows(Qt::Horizontal, trimGroup), 1273);
+    connect(freqOffsetSpin_, &rf::SpinArrows::Stepped, this, &CRFPage::OnFreqOffsetSpin);
+    tr->addWidget(freqOffsetSpin_, 2, 2, 1, 2, Qt::AlignLeft);
+    tr->setRowStretch(3, 1);
+    bottom->addWidget(trimGroup);
+
+    // Script runner and register files.
+    auto* scriptBox = new QGridLayout();
+    logList_ = Named(new QListWidget(this), 1468);
+    logList_->setMinimumWidth(260);
+    logList_->setMaximumHeight(130);
+    scriptBox->addWidget(logList_, 0, 0, 3, 1);
+    loadScriptButton_ = Named(new QPushButton(QStringLiteral("Load Script"), this), 1483);
+    connect(loadScriptButton_, &QPushButton::clicked, this, &CRFPage::OnLoadScript);
+    scriptBox->addWidget(loadScriptButton_, 0, 1);
+    saveButton_ = Named(new QPushButton(QStringLiteral("Save Rf Regs"), this), 1193);
+    connect(saveButton_, &QPushButton::clicked, this, &CRFPage::OnSaveRfRegs);
+    scriptBox->addWidget(saveButton_, 1, 1);
+    loadButton_ = Named(new QPushButton(QStringLiteral("Load Rf Regs"), this), 1916);
+    connect(loadButton_, &QPushButton::clicked, this, &CRFPage::OnLoadRfRegs);
+    scriptBox->addWidget(loadButton_, 2, 1);
+    bottom->addLayout(scriptBox);
+    bottom->addStretch();
+
+    // Controls of the page that are not shown; the two buttons keep their actions.
+    rEdit_ = Edit(this, 1178, 0, 60);
+    powerDownCombo_ = Named(new QComboBox(this), 1285);
+    powerDownCombo_->addItems({QStringLiteral("Power Enable"), QStringLiteral("Power Down")});
+    sdmCombo_ = Named(new QComboBox(this), 1484);
+    sdmCombo_->addItems({QStringLiteral("  NO"), QStringLiteral("  YES")});
+    crystalCombo_ = Named(new QComboBox(this), 1485);
+    crystalCombo_->addItems({QStringLiteral("  40"), QStringLiteral("  26"), QStringLiteral("  20")});
+    rdivCombo_ = Named(new QComboBox(this), 1486);
+    rdivCombo_->addItems(
+        {QStringLiteral("  1"), QStringLiteral("  2"), QStringLiteral("  3"), QStringLiteral("  0.5")});
+    dumpButton_ = Named(new QPushButton(QStringLiteral("Dump For ATE"), this), 1412);
+    connect(dumpButton_, &QPushButton::clicked, this, &CRFPage::OnDumpForAte);
+    testButton_ = Named(new QPushButton(QStringLiteral("TEST R / W"), this), 1403);
+    connect(testButton_, &QPushButton::clicked, this, &CRFPage::OnTestReadWrite);
+    testButton_->setEnabled(false);
+    for (QWidget* w : std::initializer_list<QWidget*>{rEdit_, powerDownCombo_, sdmCombo_, crystalCombo_,
+                                                      rdivCombo_, dumpButton_, testButton_})
+        w->hide();
+
+    Sheet().RegisterRfPage(this);
+}
+
+CRFPage::~CRFPage() {
+    Sheet().RegisterRfPage(nullptr);
+}
+
+void CRFPage::ControlsToValues() {
+    vco_ = vcoEdit_->text();
+    n_ = nEdit_->text();
+    k_ = kEdit_->text();
+    d_ = dEdit_->text();
+    ksd_ = ksdEdit_->text();
+    txPower0_ = txPower0Edit_->text();
+    txPower1_ = txPower1Edit_->text();
+    freqOffset_ = freqOffsetEdit_->text();
+    regId_ = regIdEdit_->text();
+    value_ = valueEdit_->text();
+    mode_ = writeRadio_->isChecked() ? 1 : 0;
+}
+
+void CRFPage::ValuesToControls() {
+    vcoEdit_->setText(vco_);
+    nEdit_->setText(n_);
+    kEdit_->setText(k_);
+    dEdit_->setText(d_);
+    ksdEdit_->setText(ksd_);
+    txPower0Edit_->setText(txPower0_);
+    txPower1Edit_->setText(txPower1_);
+    freqOffsetEdit_->setText(freqOffset_);
+    regIdEdit_->setText(regId_);
+    valueEdit_->setText(value_);
+    (mode_ ? writeRadio_ : readRadio_)->setChecked(true);
+}
+
+void CRFPage::Show(QLineEdit* edit, QString& value, const QString& text) {
+    value = text;
+    edit->setText(text);
+}
+
+void CRFPage::ShowSynthValues(int index) {
+    const ChannelSynthEntry* e = SynthEntry(index);
+    if (!e) return;
+    Show(nEdit_, n_, QString::asprintf("%d", int(e->n)));
+    Show(kEdit_, k_, QString::asprintf("%d", int(e->k)));
+    Show(dEdit_, d_, QString::asprintf("%d", int(e->d)));
+    Show(ksdEdit_, ksd_, QString::asprintf("0x%X", unsigned(e->ksd)));
+}
+
+void CRFPage::ShowChipInfo() {
+    const ProgramState& st = State();
+    chipInfo_->setText(QString::asprintf("VQ9447 :: %d T %d R", st.TxPathCount(), st.RxPathCount()));
+    const bool twoPaths = st.TxPathCount() >= 2;
+    txPower1Edit_->setEnabled(twoPaths);
+    txPower1Spin_->setEnabled(twoPaths);
+}
+
+void CRFPage::OnInitDialog() {
+    sdmCombo_->setCurrentIndex(0);
+    crystalCombo_->setCurrentIndex(2);
+    rdivCombo_->setCurrentIndex(0);
+    powerDownCombo_->setCurrentIndex(0);
+
+    bankCombo_->clear();
+    for (int b = 0; b < rf::kBankCount; ++b)
+        bankCombo_->addItem(QString::fromLatin1(rf::BankName(b)));
+    bankCombo_->setCurrentIndex(State().rfBank);
+
+    valueEdit_->setReadOnly(true);
+    mode_ = 0;
+    readRadio_->setChecked(true);
+
+    vcoValue_ = 3.216;
+    Show(vcoEdit_, vco_, QString::asprintf("%.5f", vcoValue_));
+    Show(txPower0Edit_, txPower0_, QStringLiteral("0"));
+    Show(txPower1Edit_, txPower1_, QStringLiteral("0"));
+    Show(freqOffsetEdit_, freqOffset_, QString());
+
+    ShowChipInfo();
+
+    channelCombo_->clear();
+    for (int i = 0; i < rf::kChannelCount; ++i)
+        channelCombo_->addItem(Qs(rf::ChannelCaption(i)));
+    channelCombo_->setCurrentIndex(State().channelIndex);
+
+    Refresh();
+    ValuesToControls();
+}
+
+void CRFPage::OnSetActive() {
+    const ProgramState& st = State();
+    Sheet().ShareChannel(st.channelIndex);
+    ShowSharedValues(st.txPower0, st.txPower1, st.freqOffset);
+
+    ControlsToValues();
+    ShowSynthValues(st.channelIndex);
+    ValuesToControls();
+
+    bankCombo_->setCurrentIndex(st.rfBank);
+    Refresh();
+}
+
+bool CRFPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == vcoEdit_ && event->type() == QEvent::FocusOut) OnVcoKillFocus();
+    return QAPage::eventFilter(watched, event);
+}
+
+void CRFPage::SetChannelListIndex(int index) {
+    channelCombo_->setCurrentIndex(index);
+}
+
+void CRFPage::ShowSharedValues(std::uint8_t txPower0, std::uint8_t txPower1, std::uint8_t freqOffset) {
+    Show(txPower0Edit_, txPower0_, Qs(rf::Hex2(txPower0)));
+    if (State().TxPathCount() >= 2) Show(txPower1Edit_, txPower1_, Qs(rf::Hex2(txPower1)));
+    Show(freqOffsetEdit_, freqOffset_, Qs(rf::Hex2(freqOffset)));
+}
+
+void CRFPage::Refresh() {
+    CDeviceCommands dev;
+    dev.RfReadBulk(std::uint16_t(State().rfBank), bank_, rf::kRegistersPerBank);
+    for (int r = 0; r < rf::kRegistersPerPage; ++r)
+        grid_->Show(r, bank_[r]);
+    ControlsToValues();
+}
+
+void CRFPage::OnBitButton(int buttonId) {
+    const auto pos = rf::BitFromButtonId(0, buttonId);
+    if (!pos) return;
+    QPushButton* button = grid_->BitButton(pos->reg, pos->bit);
+    const bool clear = rf::CaptionShowsSet(button->text().toStdString());
+    button->setText(clear ? QStringLiteral("0") : QStringLiteral("1"));
+    CDeviceCommands dev;
+    rf::ToggleRfBit(dev, State().rfBank, pos->reg, pos->bit, clear);
+    Refresh();
+}
+
+void CRFPage::OnModeRead() {
+    mode_ = 0;
+    readRadio_->setChecked(true);
+    valueEdit_->setReadOnly(true);
+}
+
+void CRFPage::OnModeWrite() {
+    mode_ = 1;
+    writeRadio_->setChecked(true);
+    valueEdit_->setReadOnly(false);
+}
+
+void CRFPage::OnReadWrite() {
+    ControlsToValues();
+    const unsigned reg = unsigned(rf::DecimalNumber(regId_.toStdString())) & 0xFF;
+    std::uint8_t value = rf::HexByte(value_.toStdString());
+    CDeviceCommands dev;
+    if (mode_ == 0) {
+        dev.RfAccess(0, unsigned(State().rfBank), reg, value);
+        value_ = Qs(rf::Hex2(value));
+        ValuesToControls();
+    } else {
+        dev.RfAccess(1, unsigned(State().rfBank), reg, value);
+    }
+    Refresh();
+}
+
+void CRFPage::OnBankSelected(int bank) {
+    if (bank < 0 || bank >= rf::kBankCount) return;
+    State().rfBank = bank;
+    bankCombo_->setCurrentIndex(bank);
+    Refresh();
+}
+
+void CRFPage::OnChannelSelected(int index) {
+    const ChannelSynthEntry* e = SynthEntry(index);
+    if (!e) return;
+    ProgramState& st = State();
+    st.channelIndex = index;
+    channelCombo_->setCurrentIndex(index);
+
+    vcoValue_ = e->vco;
+    Show(vcoEdit_, vco_, QString::asprintf("%.3f", vcoValue_));
+    ShowSynthValues(index);
+
+    Sheet().ShareChannel(index);
+    Sheet().SelectChannel(index);
+
+    Show(txPower0Edit_, txPower0_, Qs(rf::Hex2(st.txPower0)));
+    if (st.TxPathCount() >= 2) Show(txPower1Edit_, txPower1_, Qs(rf::Hex2(st.txPower1)));
+
+    ControlsToValues();
+    ValuesToControls();
+    Refresh();
+}
+
+void CRFPage::OnVcoKillFocus() {
+    ControlsToValues();
+    vcoValue_ = vco_.toDouble();
+    ValuesToControls();
+}
+
+void CRFPage::OnTxPowerSpin(int path, int delta) {
+    ControlsToValues();
+    const QString& text = path == 0 ? txPower0_ : txPower1_;
+    const auto next = rf::TxPowerStep(rf::HexByte(text.toStdString()), delta);
+    if (!next) return;
+    ProgramState& st = State();
+    st.channelIndex = channelCombo_->currentIndex();
+    CDeviceCommands dev;
+    std::uint32_t reg = 0;
+    // The register also holds the other path's trim: write only what was read.
+    if (dev.MacRead(rf::kTxPowerRegister, reg) == 0)
+        dev.MacWrite(rf::kTxPowerRegister, rf::WithTxPower(reg, path, *next));
+    if (path == 0) {
+        st.txPower0 = *next;
+        Show(txPower0Edit_, txPower0_, Qs(rf::Hex2(*next)));
+    } else {
+        st.txPower1 = *next;
+        Show(txPower1Edit_, txPower1_, Qs(rf::Hex2(*next)));
+    }
+    ValuesToControls();
+    Refresh();
+}
+
+void CRFPage::OnFreqOffsetSpin(int delta) {
+    const auto next = rf::FreqOffsetStep(rf::HexByte(freqOffsetEdit_->text().toStdString()), delta);
+    if (!next) return;
+    CDeviceCommands dev;
+    std::uint8_t value = 0;
+    dev.RfAccess(0, rf::kFreqOffsetBank, rf::kFreqOffsetRegister, value);
+    value = *next;
+    dev.RfAccess(1, rf::kFreqOffsetBank, rf::kFreqOffsetRegister, value);
+    State().freqOffset = *next;
+    Show(freqOffsetEdit_, freqOffset_, Qs(rf::Hex2(*next)));
+    ValuesToControls();
+    Refresh();
+}
+
+void CRFPage::OnLoadScript() {
+    const QString path = FileDialogs().OpenFile(QStringLiteral("Open RF Script File"), ProgramDirectory(),
+                                                QString::fromLatin1(kScriptFilter));
+    if (path.isEmpty()) return;
+    CDeviceCommands dev;
+    ListLog log(logList_, logCount_);
+    bool done;
+    {
+        WaitCursor wait;
+        done = rf::RunRfScript(dev, path.toStdString(), log);
+    }
+    if (done) Refresh();
+}
+
+void CRFPage::OnSaveRfRegs() {
+    QString path = FileDialogs().SaveFile(QStringLiteral("Open Script File"), ProgramDirectory(),
+                                          QString::fromLatin1(kRegisterFilter));
+    if (path.isEmpty()) return;
+    path = Qs(rf::WithTxtExtension(path.toStdString()));
+    if (!ConfirmOverwrite(path)) return;
+    CDeviceCommands dev;
+    WaitCursor wait;
+    rf::SaveRfRegisters(dev, path.toStdString());
+}
+
+void CRFPage::OnLoadRfRegs() {
+    const QString path = FileDialogs().OpenFile(QStringLiteral("Open Script File"), ProgramDirectory(),
+                                                QString::fromLatin1(kRegisterFilter));
+    if (path.isEmpty()) return;
+    CDeviceCommands dev;
+    bool done;
+    {
+        WaitCursor wait;
+        done = rf::LoadRfRegisters(dev, path.toStdString());
+    }
+    if (done) Refresh();
+}
+
+void CRFPage::OnDumpForAte() {
+    QString path = FileDialogs().SaveFile(QStringLiteral("Open Script File"), ProgramDirectory(),
+                                          QString::fromLatin1(kRegisterFilter));
+    if (path.isEmpty()) return;
+    path = Qs(rf::WithTxtExtension(path.toStdString()));
+    CDeviceCommands dev;
+    WaitCursor wait;
+    rf::DumpBankForAte(dev, path.toStdString(), State().rfBank);
+}
+
+void CRFPage::OnTestReadWrite() {
+    QString path = FileDialogs().SaveFile(QStringLiteral("Open Txt File"), ProgramDirectory(),
+                                          QString::fromLatin1(kTestFilter));
+    if (path.isEmpty()) return;
+    path = Qs(rf::WithExtensionIfNone(path.toStdString()));
+    CDeviceCommands dev;
+    WaitCursor wait;
+    rf::TestRegisterReadWrite(dev, path.toStdString(), State().rfBank);
+}
+
+} // namespace vq
