@@ -1,6 +1,7 @@
 #include "agent/board_model.h"
 #include "agent/efuse.h"
 #include "agent/bbp_papd.h"
+#include "agent/mac_memory.h"
 
 namespace vq::agent {
 
@@ -9,6 +10,7 @@ void InstallStandardDevices(BoardModel& board) {
     (void)board;
     board.AddDevice(std::make_shared<EfuseDevice>());
     board.AddDevice(std::make_shared<BbpPapdDevice>());
+    InstallMacMemory(board);
 }
 
 } // namespace vq::agent

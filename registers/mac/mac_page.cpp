@@ -1,0 +1,299 @@
+#include "registers/mac/mac_page.h"
+
+#include "app/core/ui_services.h"
+#include "controls/hex_edit.h"
+#include "link/commands.h"
+#include "link/services.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include <cstdio>
+
+namespace vq {
+
+namespace {
+
+std::string Path(const QString& s) {
+    return QFile::encodeName(s).toStdString();
+}
+
+// The save dialog of "Dump" asks before replacing a file and before creating one.
+bool ConfirmDumpTarget(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    if (QFileInfo::exists(path))
+        return ShowMessage(
+                   QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(name).toStdString(),
+                   MsgIcon::Warning, MsgButtons::YesNo) == MsgResult::Yes;
+    return ShowMessage(QStringLiteral("%1\nThis file does not exist.\nDo you want to create it?")
+                           .arg(name)
+                           .toStdString(),
+                       MsgIcon::Question, MsgButtons::YesNo) == MsgResult::Yes;
+}
+
+} // namespace
+
+CMACPage::CMACPage(QWidget* parent) : QAPage(QStringLiteral("MAC"), parent) {
+    auto* top = new QVBoxLayout(this);
+
+    auto* header = new QGridLayout;
+    header->addWidget(new QLabel(QStringLiteral("PCI Memory Base Address :")), 0, 0);
+    baseAddress_ = new QLineEdit;
+    baseAddress_->setReadOnly(true);
+    header->addWidget(baseAddress_, 0, 1);
+    header->addWidget(new QLabel(QStringLiteral("(Logical) (Physical)")), 0, 2);
+    header->addWidget(new QLabel(QStringLiteral("PCI Memory Bank Switch:")), 1, 0);
+    regions_ = new QComboBox;
+    // The entries are padded to line up: a fixed-pitch font keeps them aligned.
+    regions_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    header->addWidget(regions_, 1, 1, 1, 2);
+    header->setColumnStretch(3, 1);
+    top->addLayout(header);
+
+    auto* middle = new QHBoxLayout;
+    hex_ = new CHexEdit;
+    hex_->SetBytesPerRow(16);
+    hex_->SetAllowLengthChange(false); // the page keeps using its own dump buffer
+    hex_->setMinimumSize(600, 300);
+    middle->addWidget(hex_, 1);
+
+    auto* side = new QVBoxLayout;
+    auto* single = new QGroupBox(QStringLiteral("Single Read/Write"));
+    auto* singleLayout = new QGridLayout(single);
+    auto* modeBox = new QGroupBox(QStringLiteral("Mode"));
+    auto* modeLayout = new QHBoxLayout(modeBox);
+    readRadio_ = new QRadioButton(QStringLiteral("&READ"));
+    writeRadio_ = new QRadioButton(QStringLiteral("&WRITE"));
+    readRadio_->setChecked(true);
+    modeLayout->addWidget(readRadio_);
+    modeLayout->addWidget(writeRadio_);
+    singleLayout->addWidget(modeBox, 0, 0, 1, 2);
+    singleLayout->addWidget(new QLabel(QStringLiteral("Offset")), 1, 0);
+    offset_ = new QLineEdit(QStringLiteral("00000000"));
+    singleLayout->addWidget(offset_, 1, 1);
+    singleLayout->addWidget(new QLabel(QStringLiteral("Value")), 2, 0);
+    value_ = new QLineEdit(QStringLiteral("00000000"));
+    singleLayout->addWidget(value_, 2, 1);
+    auto* rw = new QPushButton(QStringLiteral("R/W"));
+    singleLayout->addWidget(rw, 3, 0, 1, 2);
+    side->addWidget(single);
+
+    auto* readAll = new QPushButton(QStringLiteral("Read &ALL"));
+    auto* loadFile = new QPushButton(QStringLiteral("Load File"));
+    auto* saveAs = new QPushButton(QStringLiteral("Save As..."));
+    auto* scriptFile = new QPushButton(QStringLiteral("Script File"));
+    auto* test = new QPushButton(QStringLiteral("RW/TEST"));
+    auto* dump = new QPushButton(QStringLiteral("Dump"));
+    resetNic_ = new QPushButton(QStringLiteral("Reset NIC"));
+    resetNic_->setEnabled(false);
+    resetNic_->setVisible(false);
+    for (QPushButton* b : {readAll, loadFile, saveAs, scriptFile, test, dump, resetNic_})
+        side->addWidget(b);
+    side->addStretch(1);
+    middle->addLayout(side);
+    top->addLayout(middle, 1);
+
+    auto* bottom = new QHBoxLayout;
+    log_ = new QListWidget;
+    log_->setMinimumHeight(90);
+    bottom->addWidget(log_, 1);
+    auto* loadScript = new QPushButton(QStringLiteral("Load Script"));
+    bottom->addWidget(loadScript, 0, Qt::AlignTop);
+    top->addLayout(bottom);
+
+    char base[40];
+    std::snprintf(base, sizeof base, "(%08X) (%08X)", logicalBase_, physicalBase_);
+    baseAddress_->setText(QString::fromLatin1(base));
+
+    connect(regions_, qOverload<int>(&QComboBox::activated), this, &CMACPage::OnRegionSelected);
+    connect(readRadio_, &QRadioButton::clicked, this, &CMACPage::OnModeRead);
+    connect(writeRadio_, &QRadioButton::clicked, this, &CMACPage::OnModeWrite);
+    connect(rw, &QPushButton::clicked, this, &CMACPage::OnRw);
+    connect(readAll, &QPushButton::clicked, this, &CMACPage::OnReadAll);
+    connect(loadFile, &QPushButton::clicked, this, &CMACPage::OnLoadFile);
+    connect(saveAs, &QPushButton::clicked, this, &CMACPage::OnSaveAs);
+    connect(scriptFile, &QPushButton::clicked, this, &CMACPage::OnScriptFile);
+    connect(test, &QPushButton::clicked, this, &CMACPage::OnMemoryTest);
+    connect(dump, &QPushButton::clicked, this, &CMACPage::OnDump);
+    connect(loadScript, &QPushButton::clicked, this, &CMACPage::OnLoadScript);
+    connect(resetNic_, &QPushButton::clicked, this, &CMACPage::OnResetNic);
+}
+
+void CMACPage::OnInitDialog() {
+    offset_->setMaxLength(8);
+    value_->setMaxLength(8);
+    value_->setReadOnly(true);
+    regions_->clear();
+    for (int i = 0; i < kMacRegionCount; ++i)
+        regions_->addItem(QString::fromStdString(MacRegionEntry(i)));
+    regions_->setCurrentIndex(0);
+    OnRegionSelected(0);
+}
+
+void CMACPage::OnSetActive() {
+    ReadRegion();
+}
+
+void CMACPage::OnRegionSelected(int index) {
+    space_.SelectRegion(index);
+    ReadRegion();
+}
+
+void CMACPage::ShowDump() {
+    if (space_.HasBuffers()) hex_->SetData(space_.DumpBytes(), static_cast<int>(space_.RegionLength()));
+    hex_->Refresh();
+}
+
+void CMACPage::ReadRegion() {
+    if (!space_.HasBuffers()) return;
+    {
+        WaitCursor wait;
+        CDeviceCommands dev;
+        space_.ReadRegion(dev);
+    }
+    ShowDump();
+}
+
+void CMACPage::OnReadAll() {
+    ReadRegion();
+}
+
+void CMACPage::OnModeRead() {
+    mode_ = 0;
+    readRadio_->setChecked(true);
+    value_->setReadOnly(true);
+}
+
+void CMACPage::OnModeWrite() {
+    mode_ = 1;
+    writeRadio_->setChecked(true);
+    value_->setReadOnly(false);
+}
+
+void CMACPage::OnRw() {
+    CDeviceCommands dev;
+    const std::uint32_t address = space_.RegionOffset() + ParseHexField(offset_->text().toStdString());
+    if (mode_ == 1) {
+        dev.MacWrite(address, ParseHexField(value_->text().toStdString()));
+        return;
+    }
+    std::uint32_t v = 0;
+    if (dev.MacRead(address, v) != 0) return; // the command layer reported it; the field keeps its value
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%08X", v);
+    value_->setText(QString::fromLatin1(buf));
+}
+
+void CMACPage::OnLoadFile() {
+    const QString path = FileDialogs().OpenFile(QStringLiteral("Open"), ProgramDirectory(),
+                                                QStringLiteral("HW Memory content File (*.bin)|*.bin||"));
+    if (!path.isEmpty()) {
+        space_.contentFileName = Path(path);
+        WaitCursor wait;
+        CDeviceCommands dev;
+        space_.WriteContentFile(dev, space_.contentFileName);
+    }
+    Sleep(50);
+    ReadRegion();
+}
+
+void CMACPage::OnSaveAs() {
+    const QString chosen =
+        FileDialogs().SaveFile(QStringLiteral("Save As"), ProgramDirectory(),
+                               QStringLiteral("HW Memory content content File (*.bin)|*.bin||"));
+    if (chosen.isEmpty()) return;
+    space_.SaveContentFile(WithExtensionIfNoDot(Path(chosen), ".bin"));
+}
+
+void CMACPage::OnScriptFile() {
+    const QString chosen = FileDialogs().OpenFile(QStringLiteral("Open"), ProgramDirectory(),
+                                                  QStringLiteral("MAC Register File (*.mac)|*.mac||"));
+    if (!chosen.isEmpty()) {
+        WaitCursor wait;
+        CDeviceCommands dev;
+        space_.RunRegisterFile(dev, WithExtensionIfNoDot(Path(chosen), ".mac"), [this](int index) {
+            // The list follows the region; it is read at the end of the file.
+            regions_->setCurrentIndex(index);
+        });
+    }
+    ReadRegion();
+}
+
+void CMACPage::OnMemoryTest() {
+    const int region = space_.RegionIndex();
+    if (region != kMacRegionSharedMemory && region != kMacRegionPacketBuf) return;
+    constexpr int kPasses = 100;
+    // 8192 writes and 32 reads per pass on the packet buffer: show where the test stands.
+    QProgressDialog progress(QStringLiteral("RW/TEST: pass 0 of %1").arg(kPasses), QString(), 0, kPasses,
+                             this);
+    progress.setWindowTitle(QStringLiteral("RW/TEST"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setAutoClose(false);
+    progress.setValue(0);
+    progress.show();
+    ProcessUiEvents();
+    {
+        WaitCursor wait;
+        CDeviceCommands dev;
+        space_.MemoryTest(dev, kPasses, [&](int pass) {
+            progress.setLabelText(QStringLiteral("RW/TEST: pass %1 of %2").arg(pass).arg(kPasses));
+            progress.setValue(pass);
+            ProcessUiEvents();
+        });
+    }
+    progress.close();
+    ShowDump();
+}
+
+void CMACPage::OnDump() {
+    const QString chosen = FileDialogs().SaveFile(QStringLiteral("Open File"), ProgramDirectory(),
+                                                  QStringLiteral("MAC Files(*.txt)|*.txt||"));
+    if (chosen.isEmpty()) return;
+    const QString path = QString::fromStdString(WithTxtExtension(chosen.toStdString()));
+    if (!ConfirmDumpTarget(path)) return;
+    space_.SaveDumpText(Path(path));
+}
+
+void CMACPage::OnLoadScript() {
+    const QString path = FileDialogs().OpenFile(QStringLiteral("Open MAC Script File"), ProgramDirectory(),
+                                                QStringLiteral("MAC script Files(*.txt)|*.txt||"));
+    if (path.isEmpty()) return;
+    if (FILE* f = std::fopen(Path(path).c_str(), "rb"))
+        std::fclose(f);
+    else
+        return; // a script that cannot be opened is ignored
+    log_->clear();
+    logCount_ = 0;
+    bool opened;
+    {
+        WaitCursor wait;
+        CDeviceCommands dev;
+        opened = space_.RunScript(dev, Path(path), [this](const std::string& line) {
+            QString text = QString::fromStdString(line);
+            if (text.endsWith('\n')) text.chop(1);
+            log_->addItem(text);
+            log_->setCurrentRow(log_->count() - 1);
+            ++logCount_;
+        });
+    }
+    if (opened) ReadRegion();
+}
+
+void CMACPage::OnResetNic() {
+    CDeviceCommands dev;
+    MacSpace::ResetNic(dev);
+}
+
+} // namespace vq
