@@ -100,7 +100,8 @@ bool BbpPapdDevice::BbpWrite(BoardModel& board, std::uint8_t reg, std::uint8_t v
             pollsLeft_ = kCapturePollsToFinish;
             ++capturesStarted;
         } else {
-            readPos_ = 0; // leaving the trigger rewinds the read-out
+            busy_ = false; // a capture still running is abandoned
+            readPos_ = 0;  // and the read-out starts at the buffer's beginning
         }
         return true;
     }
