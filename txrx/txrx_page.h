@@ -1,0 +1,140 @@
+// The TX/RX page: frame set-up, transmit and receive tests, counters, and the
+// radio controls whose set-up code lives in CTxRxRadio.
+#pragma once
+
+#include "app/core/qa_page.h"
+#include "app/core/sheet_services.h"
+#include "txrx/control_panel.h"
+#include "txrx/txrx_control.h"
+#include "txrx/txrx_model.h"
+#include "txrx/txrx_page_actions.h"
+
+#include <QTimer>
+#include <functional>
+#include <map>
+
+class QDialog;
+class QGroupBox;
+
+namespace vq {
+
+// Timer ids of the page and their periods.
+constexpr int kTimerCounters = 102, kTimerTempCom = 4, kTimerSlow = 5, kTimerTempSensor = 6;
+
+class CTXRXPage : public QAPage, public IControlPanel, public ITxRxPageOps, public ITxRxPageActions {
+    Q_OBJECT
+  public:
+    explicit CTXRXPage(QWidget* parent = nullptr);
+    ~CTXRXPage() override;
+
+    // ---- IControlPanel ----
+    bool Has(int id) const override;
+    QString Text(int id) const override;
+    void SetText(int id, const QString& text) override;
+    bool Checked(int id) const override;
+    void SetChecked(int id, bool on) override;
+    int Selection(int id) const override;
+    void SetSelection(int id, int index) override;
+    void SetItems(int id, const QStringList& items) override;
+    int ItemCount(int id) const override;
+    bool Enabled(int id) const override;
+    void SetEnabled(int id, bool on) override;
+    void SetVisible(int id, bool on) override;
+    void SetMaxLength(int id, int length) override;
+    QWidget* Control(int id) const;
+    bool IsShown(int id) const; // not hidden (independent of the page being on screen)
+
+    // ---- ITxRxPageOps ----
+    void ToggleRx() override;
+    void ToggleTx() override;
+    bool IsRxRunning() const override { return rxRunning_; }
+    bool IsTxRunning() const override { return txRunning_; }
+    void PollCounters() override;
+    bool HasWindow() const override { return Initialised(); }
+    void SelectChannel(int index) override;
+    void SelectBandwidth(int index) override;
+    void SelectRxPath(int index) override;
+    void SetOneRxPath(bool on) override;
+    void SetChannelListIndex(int index) override;
+    void ShowSharedValues(std::uint8_t txPower0, std::uint8_t txPower1, std::uint8_t freqOffset) override;
+
+    // ---- ITxRxPageActions ----
+    void FillChannelList() override;
+    void FillModeAndRateLists() override;
+    void ModeChanged() override;
+    void ApplyFrameType(int index) override;
+    void ZeroCounterAccumulators() override { counters_.ZeroAccumulators(); }
+    void ResetCounters() override;
+    void SetTempSensor(bool on) override;
+    void SetAutoResponder(bool on) override;
+    void SetQosLayout(bool on) override { descriptor_.qosLayout = on; }
+    void RestartContinuousTx() override;
+
+    // ---- Test control ----
+    void SetContinuousMode(ContinuousMode mode, bool checked);
+    void SetLoopBack(bool checked);
+    void SetFrameLoss(bool checked);
+    // Timer bodies (the page's timers call them).
+    void OnTimer(int id);
+    bool TimerActive(int id) const;
+    bool CounterPollingOn() const { return pollingOn_; }
+
+    // ---- Control actions ----
+    void OnModeSelected();
+    void OnRateSelected();
+    void OnFrameTypeSelected();
+    void OnChannelSelected();
+    void OnSetMacAddress();
+    void OnSetTxDescriptor();
+    void OnSetTxEnv();
+
+    // The frame fields and check boxes as BuildStartTxPayload reads them.
+    TxFrameInputs GatherInputs() const;
+    TxDescriptorValues& Descriptor() { return descriptor_; }
+    const CounterState& Counters() const { return counters_; }
+
+    // How the modal dialogs run (tests answer them without a screen).
+    using DialogRunner = std::function<int(QDialog&)>;
+    static void SetDialogRunner(DialogRunner runner); // empty: exec()
+
+    void OnDestroyPage() override;
+
+  protected:
+    void OnInitDialog() override;
+    void OnSetActive() override;
+
+  private:
+    void BuildControls();
+    void ConnectActions();
+    void ApplyTexts(const ControlTexts& texts);
+    void StartTimer(int id);
+    void KillTimer(int id);
+    QTimer* TimerFor(int id);
+    const QTimer* TimerFor(int id) const;
+    int DacChoice() const;
+    void SetQosFieldsVisible(bool qos, bool ht);
+    void ApplySgiStbcRule();
+    void StopTx();
+    void StartTx();
+    void EndCountedTransmission();
+    int RunDialog(QDialog& dialog);
+
+    std::map<int, QWidget*> controls_;
+    TxDescriptorValues descriptor_;
+    CounterState counters_;
+    bool txRunning_ = false;
+    bool rxRunning_ = false;
+    bool pollingOn_ = false;
+    bool conti_[3] = {false, false, false};
+    bool contiPriming_ = false;
+    std::uint32_t savedDac_ = 0;
+    bool loopBack_ = false;
+    bool autoResponder_ = false;
+    bool frameLoss_ = false;
+    QTimer timer102_, timer4_, timer5_, timer6_;
+    // What the radio set-up did of the page's share of the initialisation.
+    bool frameTypeApplied_ = false;
+    bool countersReset_ = false;
+};
+
+} // namespace vq
