@@ -2,6 +2,7 @@
 #include "agent/efuse.h"
 #include "agent/bbp_papd.h"
 #include "agent/mac_memory.h"
+#include "agent/txrx_counters.h"
 
 namespace vq::agent {
 
@@ -11,6 +12,7 @@ void InstallStandardDevices(BoardModel& board) {
     board.AddDevice(std::make_shared<EfuseDevice>());
     board.AddDevice(std::make_shared<BbpPapdDevice>());
     InstallMacMemory(board);
+    board.AddDevice(std::make_shared<TxRxCountersDevice>());
 }
 
 } // namespace vq::agent
