@@ -1,6 +1,7 @@
 #include "agent/board_model.h"
 #include "agent/efuse.h"
 #include "agent/bbp_papd.h"
+#include "agent/rx_calibration.h"
 #include "agent/mac_memory.h"
 #include "agent/txrx_counters.h"
 
@@ -11,6 +12,7 @@ void InstallStandardDevices(BoardModel& board) {
     (void)board;
     board.AddDevice(std::make_shared<EfuseDevice>());
     board.AddDevice(std::make_shared<BbpPapdDevice>());
+    InstallRadioCalibrationDevices(board);
     InstallMacMemory(board);
     board.AddDevice(std::make_shared<TxRxCountersDevice>());
 }
