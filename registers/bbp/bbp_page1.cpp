@@ -29,11 +29,13 @@ std::string LocalPath(const QString& name) {
 
 // The save dialog's questions: replace an existing file, create a new one.
 bool ConfirmSave(const std::string& path) {
-    const QString name = QString::fromLocal8Bit(path.c_str());
-    const std::string text = QFileInfo::exists(name)
-                                 ? path + " already exists.\nDo you want to replace it?"
-                                 : path + "\nThis file does not exist.\nDo you want to create it?";
-    return ShowMessage(text, MsgIcon::Question, MsgButtons::YesNo) == MsgResult::Yes;
+    const QString full = QFile::decodeName(path.c_str());
+    const std::string name = QFileInfo(full).fileName().toStdString();
+    if (QFileInfo::exists(full))
+        return ShowMessage(name + " already exists.\nDo you want to replace it?", MsgIcon::Warning,
+                           MsgButtons::YesNo) == MsgResult::Yes;
+    return ShowMessage(name + "\nThis file does not exist.\nDo you want to create it?", MsgIcon::Question,
+                       MsgButtons::YesNo) == MsgResult::Yes;
 }
 
 QPushButton* Button(const QString& text, const char* name, QWidget* parent) {

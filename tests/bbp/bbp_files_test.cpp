@@ -11,6 +11,12 @@ using bbptest::BbpFixture;
 
 namespace {
 
+std::string F(const char* format, unsigned v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, format, v);
+    return buf;
+}
+
 struct RegisterCase {
     const char* line;
     bool ok;
@@ -20,110 +26,58 @@ struct RegisterCase {
 
 } // namespace
 
-TEST(BbpFormats, TextsOfFilesAndLog) {
+TEST(BbpText, FormatsAndFieldTexts) {
     EXPECT_EQ(RegisterLine(5, 0x0A), "005 = 0A\n");
-    EXPECT_EQ(RegisterLine(255, 0xFF), "255 = FF\n");
-    EXPECT_EQ(ScriptLogLine(true, 66, 0x20), "W:\tBBP R66\t= 0x20\n");
     EXPECT_EQ(ScriptLogLine(false, 3, 0x0b), "R:\tBBP R3\t= 0x0B\n");
     EXPECT_EQ(PapdLine(0x0c), "0x0C\n");
-    EXPECT_EQ(CaptureValueText(0x05), "+5\t");
-    EXPECT_EQ(CaptureValueText(0x00), "0\t");
-    EXPECT_EQ(CaptureValueText(0xFF), "-1\t");
-    EXPECT_EQ(CaptureValueText(0x80), "-128\t");
-    EXPECT_EQ(CaptureValueText(0x7F), "+127\t");
+    EXPECT_EQ(CaptureValueText(0x05) + CaptureValueText(0x00) + CaptureValueText(0x80), "+5\t0\t-128\t");
     EXPECT_EQ(WithTxtIfMissing("/d/regs"), "/d/regs.txt");
-    EXPECT_EQ(WithTxtIfMissing("/d/regs.txt"), "/d/regs.txt");
     EXPECT_EQ(WithTxtIfMissing("/d/a.txt.old"), "/d/a.txt.old");
     EXPECT_EQ(WithTxtAlways("/d/papd.txt"), "/d/papd.txt.txt");
-}
-
-TEST(BbpFormats, RegisterAndValueFieldTexts) {
-    EXPECT_EQ(RegisterFromText("300"), 44u);
-    EXPECT_EQ(RegisterFromText("000"), 0u);
-    EXPECT_EQ(RegisterFromText("255"), 255u);
     EXPECT_EQ(RegisterFromText("12a"), 12u);
     EXPECT_EQ(RegisterFromText("abc"), 0u);
-    EXPECT_EQ(RegisterFromText(""), 0u);
     EXPECT_EQ(RegisterFromText("-1"), 255u);
     EXPECT_EQ(RegisterFromText("99999999999999999999"), 255u); // (10^20 - 1) mod 256, no overflow
     EXPECT_EQ(ValueFromText("5a"), 0x5A);
-    EXPECT_EQ(ValueFromText("A"), 0x0A);
     EXPECT_EQ(ValueFromText("zz"), 0);
-    EXPECT_EQ(ValueFromText(""), 0);
 }
 
-TEST(BbpFormats, RegisterFileLines) {
+TEST(BbpText, RegisterFileLines) {
     const RegisterCase cases[] = {
-        {"010 = ab", true, 10, 0xAB},
-        {"011 = CD", true, 11, 0xCD},
-        {"   \t012 =   3f", true, 12, 0x3F},
-        {"013 = 7", true, 13, 0x07},
-        {"014 = 123", true, 14, 0x12}, // two digits at most
-        {"158=0A", true, 158, 0x0A},
-        {"300 = 01", true, 44, 0x01}, // register number modulo 256
-        {"4294967296300 = 02", true, 4294967296300ull % 256, 0x02},
-        {"; 010 = ab", false, 0, 0},
-        {"  ;010 = ab", false, 0, 0},
-        {"", false, 0, 0},
-        {"    \t ", false, 0, 0},
-        {"015", false, 0, 0}, // register without "="
-        {"015 0A", false, 0, 0},
-        {"016 =", false, 0, 0}, // "=" without a value
-        {"016 = zz", false, 0, 0},
-        {"R16 = 0A", false, 0, 0}, // no decimal register number
-        {"16a = 0A", false, 0, 0},
-        {"-16 = 0A", false, 0, 0},
+        {"   \t012 =   3f", true, 12, 0x3F}, {"014 = 123", true, 14, 0x12}, // two digits at most
+        {"158=0A", true, 158, 0x0A},         {"4294967296300 = 02", true, 4294967296300ull % 256, 0x02},
+        {"  ;010 = ab", false, 0, 0},        {"015 0A", false, 0, 0},   // no "="
+        {"016 = zz", false, 0, 0},           {"R16 = 0A", false, 0, 0}, // no decimal register number
+        {"16a = 0A", false, 0, 0},           {"-16 = 0A", false, 0, 0},
     };
     for (const auto& c : cases) {
         std::uint8_t r = 0xEE, v = 0xEE;
         EXPECT_EQ(ParseRegisterLine(c.line, r, v), c.ok) << c.line;
-        if (c.ok) {
-            EXPECT_EQ(r, c.reg) << c.line;
-            EXPECT_EQ(v, c.value) << c.line;
-        }
+        if (c.ok) EXPECT_EQ(std::pair(int(r), int(v)), std::pair(c.reg, c.value)) << c.line;
     }
 }
 
-TEST(BbpFormats, ScriptLines) {
+TEST(BbpText, ScriptAndPapdLines) {
     int op = 0;
     ScriptStep s;
-    ASSERT_TRUE(ParseScriptLine("1 66 20", op, s));
-    EXPECT_TRUE(s.write);
-    EXPECT_EQ(s.reg, 66);
-    EXPECT_EQ(s.value, 0x20);
-    ASSERT_TRUE(ParseScriptLine("  0\t5", op, s));
-    EXPECT_FALSE(s.write);
-    EXPECT_EQ(s.reg, 5);
     ASSERT_TRUE(ParseScriptLine("7 300 0x1Ff", op, s)); // any non-zero operation writes; low 8 bits
     EXPECT_TRUE(s.write);
-    EXPECT_EQ(s.reg, 44);
-    EXPECT_EQ(s.value, 0xFF);
-    ASSERT_TRUE(ParseScriptLine("256 9 1", op, s)); // low 8 bits of the operation are 0: a read
+    EXPECT_EQ(std::pair(int(s.reg), int(s.value)), std::pair(44, 0xFF));
+    ASSERT_TRUE(ParseScriptLine("256 9 1", op, s)); // operation's low 8 bits are 0: a read
     EXPECT_FALSE(s.write);
-    // A line without a leading number keeps the operation and is not an access.
+    // A line without a leading number keeps the operation and is not an access;
+    // incomplete lines are not run with stale values.
     op = 1;
-    EXPECT_FALSE(ParseScriptLine("; comment 0 5", op, s));
-    EXPECT_FALSE(ParseScriptLine("", op, s));
+    for (const char* bad : {"; 0 5", "", "1 66", "1 66 zz", "0", "1,66,20"})
+        EXPECT_FALSE(ParseScriptLine(bad, op, s));
     EXPECT_EQ(op, 1);
-    // Incomplete lines are not run with stale values.
-    EXPECT_FALSE(ParseScriptLine("1 66", op, s));
-    EXPECT_FALSE(ParseScriptLine("1 66 zz", op, s));
-    EXPECT_FALSE(ParseScriptLine("0", op, s));
-    EXPECT_FALSE(ParseScriptLine("1,66,20", op, s));
-    ASSERT_TRUE(ParseScriptLine("99999999999999999999999 1 2", op, s)); // huge numbers wrap, no overflow
-}
+    EXPECT_TRUE(ParseScriptLine("99999999999999999999999 1 2", op, s)); // huge numbers wrap
 
-TEST(BbpFormats, PapdLines) {
     std::uint8_t v = 0;
-    EXPECT_TRUE(ParsePapdLine("0x3C", v));
-    EXPECT_EQ(v, 0x3C);
-    EXPECT_TRUE(ParsePapdLine("  0xab  ", v));
-    EXPECT_EQ(v, 0xAB);
     EXPECT_TRUE(ParsePapdLine("entry x 7", v));
     EXPECT_EQ(v, 0x07);
     EXPECT_FALSE(ParsePapdLine("3C", v));
     EXPECT_FALSE(ParsePapdLine("0x", v));
-    EXPECT_FALSE(ParsePapdLine("", v));
 }
 
 // ---- Sequences against the simulated board --------------------------------
@@ -149,69 +103,44 @@ class BbpFilesTest : public BbpFixture {
     }
 };
 
-TEST_F(BbpFilesTest, SavedRegisterFileHas1280LinesInOrder) {
-    Scramble(1);
-    const std::string path = Path("regs.txt");
-    ASSERT_TRUE(SaveRegisterFile(dev, path));
-    const auto lines = Lines(ReadFile(path));
-    ASSERT_EQ(lines.size(), 1280u);
-    for (unsigned r = 0; r < 256; ++r) {
-        char want[16];
-        std::snprintf(want, sizeof want, "%03u = %02X", r,
-                      r == 66 ? board->R66(2) : board->BbpRead(std::uint8_t(r)));
-        if (r != 158 && r != 195 && r != 159 && r != 196) {
-            EXPECT_EQ(lines[r], want);
-        }
-    }
-    for (unsigned j = 0; j < 256; ++j) {
-        char idx[16], data[16];
-        std::snprintf(idx, sizeof idx, "158 = %02X", j);
-        std::snprintf(data, sizeof data, "159 = %02X", board->Indirect158(std::uint8_t(j)));
-        EXPECT_EQ(lines[256 + 2 * j], idx);
-        EXPECT_EQ(lines[257 + 2 * j], data);
-        std::snprintf(idx, sizeof idx, "195 = %02X", j);
-        std::snprintf(data, sizeof data, "196 = %02X", board->Indirect195(std::uint8_t(j)));
-        EXPECT_EQ(lines[768 + 2 * j], idx);
-        EXPECT_EQ(lines[769 + 2 * j], data);
-    }
-    // 256 reads, then 2 x 256 index writes and data reads.
-    EXPECT_EQ(CountCommands(cmd::BbpRead), 256u + 512u);
-    EXPECT_EQ(CountCommands(cmd::BbpWrite), 512u);
-}
-
 TEST_F(BbpFilesTest, SaveThenLoadRestoresRegistersAndBothTables) {
     Scramble(2);
     const std::string path = Path("regs.txt");
     ASSERT_TRUE(SaveRegisterFile(dev, path));
+    // 256 reads, then per table 256 index writes and data reads.
+    EXPECT_EQ(CountCommands(cmd::BbpRead), 256u + 512u);
+    EXPECT_EQ(CountCommands(cmd::BbpWrite), 512u);
+    const auto lines = Lines(ReadFile(path));
+    ASSERT_EQ(lines.size(), 1280u);
+    EXPECT_EQ(lines[0], "000 = " + F("%02X", board->RawBbp(0)));
+    EXPECT_EQ(lines[255], "255 = " + F("%02X", board->RawBbp(255)));
+    EXPECT_EQ(lines[256 + 2 * 7], "158 = 07");
+    EXPECT_EQ(lines[257 + 2 * 7], "159 = " + F("%02X", board->Indirect158(7)));
+    EXPECT_EQ(lines[768 + 2 * 255], "195 = FF");
+    EXPECT_EQ(lines[769 + 2 * 255], "196 = " + F("%02X", board->Indirect195(255)));
+
     std::uint8_t saved[256], t158[256], t195[256];
-    for (unsigned r = 0; r < 256; ++r)
+    for (unsigned r = 0; r < 256; ++r) {
         saved[r] = board->BbpRead(std::uint8_t(r));
-    for (unsigned j = 0; j < 256; ++j) {
-        t158[j] = board->Indirect158(std::uint8_t(j));
-        t195[j] = board->Indirect195(std::uint8_t(j));
+        t158[r] = board->Indirect158(std::uint8_t(r));
+        t195[r] = board->Indirect195(std::uint8_t(r));
     }
     const std::uint8_t r66 = board->R66(2);
-
     Scramble(3); // everything changes in between
     ASSERT_NE(board->Indirect158(7), t158[7]);
     ASSERT_TRUE(LoadRegisterFile(dev, path));
 
     for (unsigned r = 0; r < 256; ++r) {
-        if (r == 66) continue; // per-path copies, checked below
-        EXPECT_EQ(board->BbpRead(std::uint8_t(r)), saved[r]) << "R" << r;
+        if (r != 66) EXPECT_EQ(board->BbpRead(std::uint8_t(r)), saved[r]) << "R" << r;
+        EXPECT_EQ(board->Indirect158(std::uint8_t(r)), t158[r]) << r;
+        EXPECT_EQ(board->Indirect195(std::uint8_t(r)), t195[r]) << r;
     }
-    for (int path = 0; path < 3; ++path)
-        EXPECT_EQ(board->R66(path), r66) << "path " << path;
-    for (unsigned j = 0; j < 256; ++j) {
-        EXPECT_EQ(board->Indirect158(std::uint8_t(j)), t158[j]) << j;
-        EXPECT_EQ(board->Indirect195(std::uint8_t(j)), t195[j]) << j;
-    }
-    // A second save of the restored board gives the same file, except the index
-    // registers' own lines: a save leaves them at the last index, 255.
-    const std::string again = Path("again.txt");
-    ASSERT_TRUE(SaveRegisterFile(dev, again));
-    auto first = Lines(ReadFile(path)), second = Lines(ReadFile(again));
-    ASSERT_EQ(second.size(), 1280u);
+    for (int p = 0; p < 3; ++p)
+        EXPECT_EQ(board->R66(p), r66) << "path " << p;
+    // A second save gives the same file, except the index registers' own lines:
+    // a save leaves them at the last index.
+    ASSERT_TRUE(SaveRegisterFile(dev, Path("again.txt")));
+    auto first = lines, second = Lines(ReadFile(Path("again.txt")));
     for (int r : {158, 159, 195, 196})
         first[r] = second[r] = "";
     EXPECT_EQ(second, first);
@@ -233,13 +162,6 @@ TEST_F(BbpFilesTest, LoaderSkipsCommentsBlanksAndLinesWithoutValue) {
     EXPECT_EQ(BbpWrites(),
               (std::vector<std::pair<int, int>>{{10, 0xAB}, {11, 0xCD}, {12, 0x3F}, {16, 0x0E}}));
     EXPECT_FALSE(LoadRegisterFile(dev, Path("missing.txt")));
-}
-
-TEST_F(BbpFilesTest, LoaderSendsR66ToEveryPath) {
-    WriteFile(Path("in.txt"), "066 = 5C\n");
-    ASSERT_TRUE(LoadRegisterFile(dev, Path("in.txt")));
-    for (int path = 0; path < 3; ++path)
-        EXPECT_EQ(board->R66(path), 0x5C);
 }
 
 TEST_F(BbpFilesTest, ScriptWritesR66OnEveryPathAndLogs) {
@@ -267,47 +189,36 @@ TEST_F(BbpFilesTest, ScriptWritesR66OnEveryPathAndLogs) {
 
 TEST_F(BbpFilesTest, PapdDumpThenWriteLeavesTableAndR4) {
     board->RawBbp(4) = 0x5A;
+    board->BbpWrite(188, 0x99); // outside R4 = 16, R188 is a plain register
     std::uint8_t before[256];
     for (unsigned i = 0; i < 256; ++i)
         before[i] = papd->Papd(std::uint8_t(i));
     const std::string path = Path("papd.txt");
     ASSERT_TRUE(DumpPapdTable(dev, path));
-    EXPECT_EQ(board->RawBbp(4), 0x5A);
     const auto lines = Lines(ReadFile(path));
     ASSERT_EQ(lines.size(), 256u);
-    for (unsigned i = 0; i < 256; ++i) {
-        char want[8];
-        std::snprintf(want, sizeof want, "0x%02X", before[i]);
-        EXPECT_EQ(lines[i], want);
-    }
-    // R4 = 16 maps the table; R188 outside that mode is a plain register.
-    board->BbpWrite(188, 0x99);
+    EXPECT_EQ(lines[200], F("0x%02X", before[200]));
     ASSERT_TRUE(WritePapdTable(dev, path));
     EXPECT_EQ(board->RawBbp(4), 0x5A);
     EXPECT_EQ(board->RawBbp(188), 0x99);
     for (unsigned i = 0; i < 256; ++i)
         EXPECT_EQ(papd->Papd(std::uint8_t(i)), before[i]) << i;
 
-    // The write really writes: an edited file changes the table.
-    WriteFile(path, "0x11\n\nno value here\n0X22\n0x33\n");
+    // An edited file changes the table; lines without a value use up no entry.
+    WriteFile(path, "0x11\n\nno value here\n0X22\n");
     ASSERT_TRUE(WritePapdTable(dev, path));
-    EXPECT_EQ(papd->Papd(0), 0x11);
-    EXPECT_EQ(papd->Papd(1), 0x22); // lines without a value do not use up an entry
-    EXPECT_EQ(papd->Papd(2), 0x33);
-    EXPECT_EQ(papd->Papd(3), before[3]);
-}
-
-TEST_F(BbpFilesTest, PapdWriteStopsAtTheTableEnd) {
+    EXPECT_EQ(std::vector<int>({papd->Papd(0), papd->Papd(1), papd->Papd(2)}),
+              std::vector<int>({0x11, 0x22, before[2]}));
+    // Lines past the table's end do not wrap onto entry 0.
     std::string text;
     for (int i = 0; i < 300; ++i)
-        text += "0x" + std::string(i < 256 ? "AA" : "55") + "\n";
-    WriteFile(Path("long.txt"), text);
-    ASSERT_TRUE(WritePapdTable(dev, Path("long.txt")));
-    EXPECT_EQ(papd->Papd(0), 0xAA); // entry 0 not overwritten by lines 257..300
-    EXPECT_EQ(papd->Papd(255), 0xAA);
+        text += i < 256 ? "0xAA\n" : "0x55\n";
+    WriteFile(path, text);
+    ASSERT_TRUE(WritePapdTable(dev, path));
+    EXPECT_EQ(papd->Papd(0), 0xAA);
 }
 
-TEST_F(BbpFilesTest, AdcDumpTriggersWaitsAndWritesBothFiles) {
+TEST_F(BbpFilesTest, CaptureDumpsHandshakeAndFiles) {
     int toggles = 0;
     board->ClearLog();
     const std::string base = Path("cap.bbp");
@@ -316,39 +227,29 @@ TEST_F(BbpFilesTest, AdcDumpTriggersWaitsAndWritesBothFiles) {
         EXPECT_FALSE(papd->CaptureBusy());
     }));
     EXPECT_EQ(toggles, 1);
-    const auto writes = BbpWrites();
-    EXPECT_EQ(writes, (std::vector<std::pair<int, int>>{{59, 4}, {59, 0}}));
-    // The board finishes after three R59 reads: three 1 ms pauses, three polls.
+    EXPECT_EQ(BbpWrites(), (std::vector<std::pair<int, int>>{{59, 4}, {59, 0}}));
+    // The board finishes after three R59 reads, each after a 1 ms pause.
     EXPECT_EQ(pause.Pauses(), (std::vector<unsigned>{1, 1, 1}));
     EXPECT_EQ(CountCommands(cmd::BbpRead), 3u + 0xC000u);
-
     const std::string bin = ReadFile(base + ".bin");
     ASSERT_EQ(bin.size(), 0xC000u);
-    for (unsigned n : {0u, 1u, 5u, 777u, 0xBFFFu})
+    for (unsigned n : {0u, 777u, 0xBFFFu})
         EXPECT_EQ(std::uint8_t(bin[n]), papd->CaptureByte(n)) << n;
     const auto lines = Lines(ReadFile(base + ".txt"));
     ASSERT_EQ(lines.size(), 0xC000u / 6);
-    for (std::size_t l : {std::size_t(0), std::size_t(4000), lines.size() - 1}) {
-        std::string want;
-        for (unsigned k = 0; k < 6; ++k)
-            want += CaptureValueText(std::uint8_t(bin[6 * l + k]));
-        EXPECT_EQ(lines[l], want);
-    }
-}
+    std::string want;
+    for (unsigned k = 0; k < 6; ++k)
+        want += CaptureValueText(std::uint8_t(bin[6 * 4000 + k]));
+    EXPECT_EQ(lines[4000], want);
 
-TEST_F(BbpFilesTest, FeqDumpAndAStuckCapture) {
+    // FEQ with a capture that never completes: 501 polls, then the read-out anyway.
     papd->neverFinish = true;
     board->ClearLog();
-    const std::string base = Path("feq");
+    pause.Clear();
     ASSERT_TRUE(DumpCapture(dev, CaptureKind::Feq, base, nullptr));
     EXPECT_EQ(BbpWrites(), (std::vector<std::pair<int, int>>{{59, 6}, {59, 2}}));
-    EXPECT_EQ(pause.Pauses().size(), 501u); // gives up after 501 polls and reads out anyway
+    EXPECT_EQ(pause.Pauses().size(), 501u);
     EXPECT_EQ(std::filesystem::file_size(base + ".bin"), 0xC000u);
-
-    papd->neverFinish = false;
-    ASSERT_TRUE(DumpCapture(dev, CaptureKind::Feq, base, nullptr));
-    const std::string bin = ReadFile(base + ".bin");
-    EXPECT_EQ(std::uint8_t(bin[100]), papd->CaptureByte(100));
     EXPECT_FALSE(DumpCapture(dev, CaptureKind::Adc, Path("no/such/dir/x"), nullptr));
 }
 

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStringList>
 #include <QValidator>
 
 using namespace vq;
@@ -37,63 +38,42 @@ class BbpPageTest : public BbpFixture {};
 
 } // namespace
 
-TEST_F(BbpPageTest, PageOneControlsAndFields) {
-    CBBPPage page;
-    EXPECT_EQ(page.Caption(), "BBP Page 1");
-    for (unsigned r = 0; r < 256; ++r)
-        EXPECT_EQ(page.RegisterField(r) != nullptr, r <= 111) << r;
-    EXPECT_EQ(page.RegisterLabel(0)->text(), "R0 (0x00)");
-    EXPECT_EQ(page.RegisterLabel(111)->text(), "R111 (0x6F)");
-    EXPECT_TRUE(page.RegisterField(42)->isReadOnly());
-    EXPECT_EQ(page.RegisterField(42)->text(), "00");
-    for (const char* g : {"Single Read/Write", "Mode", "BBP registers", "PAPD"})
-        EXPECT_TRUE(HasGroup(&page, g)) << g;
-    EXPECT_EQ(page.ReadRadio()->text(), "&READ");
-    EXPECT_EQ(page.WriteRadio()->text(), "&WRITE");
-    EXPECT_EQ(page.RwButton()->text(), "R/W");
-    EXPECT_EQ(page.ReadAllButton()->text(), "Read &ALL");
-    bool registerIdLabel = false;
-    for (auto* l : page.findChildren<QLabel*>())
-        registerIdLabel |= l->text() == "Register ID";
-    EXPECT_TRUE(registerIdLabel);
-    for (const char* b : {"Load Bbp Regs", "Save Bbp Regs", "Load Script", "Dump", "Write"}) {
-        ASSERT_NE(FindButton(&page, b), nullptr) << b;
-        EXPECT_TRUE(FindButton(&page, b)->isEnabled()) << b;
-    }
-    EXPECT_NE(page.ScriptLog(), nullptr);
-    for (const char* b : {"Dump ADC", "Dump FEQ"}) {
-        ASSERT_NE(FindButton(&page, b), nullptr) << b;
-        EXPECT_FALSE(FindButton(&page, b)->isEnabled()) << b;
-        EXPECT_FALSE(FindButton(&page, b)->isVisibleTo(&page)) << b;
-    }
-    EXPECT_TRUE(AcceptsText(page.RegisterIdEdit(), "123"));
-    EXPECT_FALSE(AcceptsText(page.RegisterIdEdit(), "1a"));
-}
-
-TEST_F(BbpPageTest, PagesTwoAndThree) {
+TEST_F(BbpPageTest, ControlsCaptionsAndFields) {
+    CBBPPage p1;
     CBBPPage2 p2;
-    EXPECT_EQ(p2.Caption(), "BBP Page 2");
-    for (unsigned r = 0; r < 256; ++r)
+    CBBPPage3 p3;
+    EXPECT_EQ(QStringList({p1.Caption(), p2.Caption(), p3.Caption()}),
+              QStringList({"BBP Page 1", "BBP Page 2", "BBP Page 3"}));
+    for (unsigned r = 0; r < 256; ++r) {
+        EXPECT_EQ(p1.RegisterField(r) != nullptr, r <= 111) << r;
         EXPECT_EQ(p2.RegisterField(r) != nullptr, r >= 112 && r <= 136) << r;
+        const bool shown = (r >= 137 && r <= 199) || (r >= 248 && r <= 250);
+        ASSERT_EQ(p3.RegisterField(r) != nullptr, shown || r >= 251) << r;
+        if (shown || r >= 251) EXPECT_EQ(p3.RegisterLabel(r)->isVisibleTo(&p3), shown) << r;
+    }
+    EXPECT_EQ(p1.RegisterLabel(0)->text(), "R0 (0x00)");
+    EXPECT_EQ(p1.RegisterLabel(111)->text(), "R111 (0x6F)");
+    EXPECT_FALSE(p3.RegisterField(255)->isVisibleTo(&p3));
+    EXPECT_TRUE(p1.RegisterField(42)->isReadOnly());
+    for (const char* g : {"Single Read/Write", "Mode", "BBP registers", "PAPD"})
+        EXPECT_TRUE(HasGroup(&p1, g)) << g;
+    EXPECT_EQ(p1.ReadRadio()->text() + p1.WriteRadio()->text() + p1.RwButton()->text(), "&READ&WRITER/W");
+    EXPECT_EQ(p1.ReadAllButton()->text(), "Read &ALL");
     EXPECT_EQ(p2.ReadAllButton()->text(), "Read &All");
+    EXPECT_EQ(p3.ReadAllButton()->text(), "Read &All");
+    for (const char* b : {"Load Bbp Regs", "Save Bbp Regs", "Load Script", "Dump", "Write"})
+        EXPECT_TRUE(FindButton(&p1, b) && FindButton(&p1, b)->isEnabled()) << b;
+    for (const char* b : {"Dump ADC", "Dump FEQ"}) {
+        ASSERT_NE(FindButton(&p1, b), nullptr) << b;
+        EXPECT_FALSE(FindButton(&p1, b)->isEnabled() || FindButton(&p1, b)->isVisibleTo(&p1)) << b;
+    }
     ASSERT_NE(FindButton(&p2, "Load File"), nullptr);
     EXPECT_FALSE(FindButton(&p2, "Load File")->isEnabled());
+    // Digits only in the register number on pages 1 and 2.
+    EXPECT_TRUE(AcceptsText(p1.RegisterIdEdit(), "123"));
+    EXPECT_FALSE(AcceptsText(p1.RegisterIdEdit(), "1a"));
     EXPECT_FALSE(AcceptsText(p2.RegisterIdEdit(), "x"));
-
-    CBBPPage3 p3;
-    EXPECT_EQ(p3.Caption(), "BBP Page 3");
-    for (unsigned r = 0; r < 256; ++r) {
-        const bool shown = (r >= 137 && r <= 199) || (r >= 248 && r <= 250);
-        const bool present = shown || r >= 251;
-        ASSERT_EQ(p3.RegisterField(r) != nullptr, present) << r;
-        if (present) {
-            EXPECT_EQ(p3.RegisterField(r)->isVisibleTo(&p3), shown) << r;
-            EXPECT_EQ(p3.RegisterLabel(r)->isVisibleTo(&p3), shown) << r;
-        }
-    }
-    EXPECT_EQ(p3.RegisterLabel(255)->text(), "R255 (0xFF)");
-    EXPECT_EQ(p3.ReadAllButton()->text(), "Read &All");
-    EXPECT_TRUE(AcceptsText(p3.RegisterIdEdit(), "1a")); // page 3 takes any characters
+    EXPECT_TRUE(AcceptsText(p3.RegisterIdEdit(), "1a"));
 }
 
 TEST_F(BbpPageTest, ActivationReadsR0OnceThenRefreshesByOneReadAll) {
@@ -187,83 +167,66 @@ TEST_F(BbpPageTest, RegisterNumberModulo256AndWriteDoesNotRefresh) {
     EXPECT_EQ(prompter.Last(), "BBP Read : Error Message => Receive packet status failed.....32769");
 }
 
-TEST_F(BbpPageTest, ScriptFillsLogAndRefreshes) {
+TEST_F(BbpPageTest, PageOneFileActions) {
     CBBPPage p1;
     p1.Activate();
+    auto file = [&](const char* name) { return QString::fromStdString(Path(name)); };
+
+    // Script: log list filled, last line selected, grid refreshed.
     WriteFile(Path("s.txt"), "1 66 20\n1 7 c3\n0 7\n");
-    dialogs.answers = {QString::fromStdString(Path("s.txt"))};
+    dialogs.answers = {file("s.txt")};
     FindButton(&p1, "Load Script")->click();
-    ASSERT_EQ(dialogs.calls.size(), 1u);
-    EXPECT_FALSE(dialogs.calls[0].save);
-    EXPECT_EQ(dialogs.calls[0].title, "Open BBP Script File");
-    EXPECT_EQ(dialogs.calls[0].filter, "BBP script Files(*.txt)|*.txt||");
-    EXPECT_EQ(dialogs.calls[0].directory, ProgramDirectory());
+    EXPECT_EQ(dialogs.calls.back().title, "Open BBP Script File");
+    EXPECT_EQ(dialogs.calls.back().filter, "BBP script Files(*.txt)|*.txt||");
+    EXPECT_EQ(dialogs.calls.back().directory, ProgramDirectory());
     ASSERT_EQ(p1.ScriptLog()->count(), 3);
     EXPECT_EQ(p1.LogCount(), 3);
     EXPECT_EQ(p1.ScriptLog()->item(0)->text(), "W:\tBBP R66\t= 0x20");
-    EXPECT_EQ(p1.ScriptLog()->item(2)->text(), "R:\tBBP R7\t= 0xC3");
     EXPECT_EQ(p1.ScriptLog()->currentRow(), 2);
     EXPECT_EQ(p1.RegisterField(7)->text(), "C3");
-    EXPECT_EQ(board->Log().back().commandId, cmd::BbpReadAll);
+    // A cancelled dialog or a missing script leaves the log.
+    dialogs.answers = {QString(), file("none.txt")};
+    p1.OnLoadScript();
+    p1.OnLoadScript();
+    EXPECT_EQ(p1.LogCount(), 3);
 
-    // A second run replaces the log; a cancelled dialog or a missing file leaves it.
-    WriteFile(Path("s.txt"), "0 7\n");
-    dialogs.answers = {QString::fromStdString(Path("s.txt")), QString(),
-                       QString::fromStdString(Path("none.txt"))};
-    p1.OnLoadScript();
-    p1.OnLoadScript();
-    p1.OnLoadScript();
-    EXPECT_EQ(p1.ScriptLog()->count(), 1);
-    EXPECT_EQ(p1.LogCount(), 1);
-}
-
-TEST_F(BbpPageTest, SaveAndLoadRegistersFromThePage) {
-    CBBPPage p1;
-    p1.Activate();
+    // Save: ".txt" appended, create and replace questions; No keeps the file.
     board->RawBbp(9) = 0x99;
-    dialogs.answers = {QString::fromStdString(Path("regs"))};
-    p1.OnSaveBbpRegs();
-    ASSERT_EQ(dialogs.calls.size(), 1u);
-    EXPECT_TRUE(dialogs.calls[0].save);
-    EXPECT_EQ(dialogs.calls[0].title, "Open Script File");
-    EXPECT_EQ(dialogs.calls[0].filter, "BBP Files(*.txt)|*.txt||");
-    ASSERT_TRUE(std::filesystem::exists(Path("regs.txt"))); // ".txt" appended
+    dialogs.answers = {file("regs")};
+    FindButton(&p1, "Save Bbp Regs")->click();
+    EXPECT_TRUE(dialogs.calls.back().save);
+    EXPECT_EQ(dialogs.calls.back().title, "Open Script File");
+    EXPECT_EQ(dialogs.calls.back().filter, "BBP Files(*.txt)|*.txt||");
+    EXPECT_EQ(prompter.Last(), "regs.txt\nThis file does not exist.\nDo you want to create it?");
     EXPECT_EQ(Lines(ReadFile(Path("regs.txt"))).size(), 1280u);
-    EXPECT_NE(prompter.Last().find("does not exist"), std::string::npos);
-
-    // Replacing asks first; No keeps the file.
     prompter.Script({MsgResult::No});
     board->RawBbp(9) = 0x11;
-    dialogs.answers = {QString::fromStdString(Path("regs.txt"))};
+    dialogs.answers = {file("regs.txt")};
     p1.OnSaveBbpRegs();
-    EXPECT_NE(prompter.Last().find("already exists"), std::string::npos);
+    EXPECT_EQ(prompter.Last(), "regs.txt already exists.\nDo you want to replace it?");
     EXPECT_EQ(Lines(ReadFile(Path("regs.txt")))[9], "009 = 99");
-
-    dialogs.answers = {QString::fromStdString(Path("regs.txt"))};
-    p1.OnLoadBbpRegs();
+    // Load: written back and shown.
+    dialogs.answers = {file("regs.txt")};
+    FindButton(&p1, "Load Bbp Regs")->click();
     EXPECT_EQ(dialogs.calls.back().title, "Open BBP File");
     EXPECT_EQ(board->RawBbp(9), 0x99);
-    EXPECT_EQ(p1.RegisterField(9)->text(), "99"); // refreshed after loading
-}
+    EXPECT_EQ(p1.RegisterField(9)->text(), "99");
 
-TEST_F(BbpPageTest, PapdButtonsAndHiddenDump) {
-    CBBPPage p1;
-    p1.Activate();
-    const std::uint8_t r4 = board->RawBbp(4);
-    dialogs.answers = {QString::fromStdString(Path("papd"))};
+    // PAPD: ".txt" always appended to the dump's name; the write restores the table.
+    const std::uint8_t r4 = board->RawBbp(4), e10 = papd->Papd(10);
+    dialogs.answers = {file("papd")};
     FindButton(&p1, "Dump")->click();
     EXPECT_EQ(dialogs.calls.back().title, "Open File");
     EXPECT_EQ(dialogs.calls.back().filter, "txt Files(*.txt)|*.txt||");
-    ASSERT_TRUE(std::filesystem::exists(Path("papd.txt")));
-    const std::uint8_t e10 = papd->Papd(10);
     papd->SetPapd(10, std::uint8_t(e10 ^ 0xFF));
-    dialogs.answers = {QString::fromStdString(Path("papd.txt"))};
+    dialogs.answers = {file("papd.txt")};
     FindButton(&p1, "Write")->click();
     EXPECT_FALSE(dialogs.calls.back().save);
     EXPECT_EQ(papd->Papd(10), e10);
     EXPECT_EQ(board->RawBbp(4), r4);
 
-    dialogs.answers = {QString::fromStdString(Path("cap.bbp"))};
+    // The hidden ADC dump, reached through its action.
+    dialogs.answers = {file("cap.bbp")};
     p1.OnDumpAdc();
     EXPECT_EQ(dialogs.calls.back().filter, "BBP Register File (*.bbp)|*.bbp||");
     EXPECT_EQ(std::filesystem::file_size(Path("cap.bbp.bin")), 0xC000u);
