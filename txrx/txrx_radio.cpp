@@ -156,7 +156,7 @@ void CTxRxRadio::InitializePage(IControlPanel& panel) {
     Regs r;
     ProgramState& st = State();
 
-    // 1. System registers: the package fields select the 40 MHz channel 11 settings.
+    // System registers: the package fields select the 40 MHz channel 11 settings.
     r.dev.MacRead(0x10000000, systemRegister0);
     r.dev.MacRead(0x10000004, systemRegister4);
     r.dev.MacRead(0x1000000C, systemRegisterC);
@@ -164,12 +164,12 @@ void CTxRxRadio::InitializePage(IControlPanel& panel) {
     packageFieldB = int((systemRegisterC >> 8) & 0xF);
     packageBit16 = (systemRegisterC & 0x10000) != 0;
 
-    // 2. - 3.
+    // System and protection control bits.
     r.SetMac(0x807C, (r.Mac(0x807C) & 0x00FFFFFF) | 0x02000000);
     r.SetMac(0x40C, 0x10103030);
     r.MacAndOr(0x228, 0xFFFFFFFF, 0xF000);
 
-    // 4. ALC, TX power and protection defaults.
+    // ALC, TX power and protection defaults.
     alcRegisterDefault = 0x2F2F0000;
     r.SetMac(0x13B0, alcRegisterDefault);
     r.SetMac(0x13C0, 0);
@@ -185,15 +185,14 @@ void CTxRxRadio::InitializePage(IControlPanel& panel) {
     r.SetMac(0x13A0, 0x3630363A);
     r.SetMac(0x13A4, 0x3630363A);
 
-    // 5.
+    // TX power configuration as the board has it; DAC register start value.
     r.dev.MacRead(0x13B4, txPowerRegisterCopy);
     r.SetMac(0x1328, 0x00150F0F);
 
-    // 6.
     LoadRadioConfig(r.dev);
     const std::uint16_t nic = st.nicConfig;
 
-    // 7. Board MAC address from the EEPROM.
+    // Board MAC address from the EEPROM.
     const std::uint16_t mac0 = r.Eeprom(0x04);
     const std::uint16_t mac1 = r.Eeprom(0x06);
     const std::uint16_t mac2 = r.Eeprom(0x08);
@@ -204,7 +203,6 @@ void CTxRxRadio::InitializePage(IControlPanel& panel) {
     r.SetMac(0x102C, 0x7F031E46);
     WriteTxPowerRegisters(false);
 
-    // 8. - 9.
     if (AlternativeTxPower()) {
         r.SetMac(0x13A8, 0x6C6C6B6C);
         r.SetMac(0x13AC, 0x6C6C6B6C);
@@ -212,14 +210,14 @@ void CTxRxRadio::InitializePage(IControlPanel& panel) {
     }
     r.MacAndOr(0x400, 0xFFFFFFFF, 0x00000E00);
 
-    // 10. Calibration controls of the IQ calibration option.
+    // Calibration controls of the IQ calibration option.
     for (int id : {kRxCalibration, kTxCalibration, kCalResult, kCalDbgBus, kCalDbgBusEdit})
         c.SetVisible(id, st.optIqCal);
 
-    // 11. RF self-test option: DAC register for the loopback tests.
+    // RF self-test option: DAC register for the loopback tests.
     if (st.optRfBist) r.SetMac(0x1328, (r.Mac(0x1328) & 0xFFFEFDFF) | 0x00040022);
 
-    // 12. Transmitter and receiver off while the radio is set up.
+    // Transmitter and receiver off while the radio is set up.
     r.SetMac(0x1400, 3);
     r.MacAndOr(0x1004, ~0xCu, 0);
     r.SetMac(0x1204, 3);
@@ -227,23 +225,21 @@ void CTxRxRadio::InitializePage(IControlPanel& panel) {
     r.SetMac(0x1334, 0x000C0000);
     r.SetMac(0x1338, 0);
 
-    // 13.
     if (AlternativeTxPower()) {
         r.MacAndOr(0x530, 0xFFFFFFFF, 0x101);
         r.MacAndOr(0x534, 0xFFFFFFFF, 0x101);
     }
 
-    // 14.
     c.SetText(kChipInfo, QString::asprintf("VQ9447 :: %d T %d R", st.TxPathCount(), st.RxPathCount()));
 
-    // 15. BBP reset pulse and start-up values.
+    // BBP reset pulse and start-up values.
     r.BbpAndOr(21, 0xFF, 0x01);
     Sleep(1);
     r.BbpAndOr(21, 0xFE, 0);
     for (const BbpWriteEntry& e : kBbpInitTable)
         r.SetBbp(e.reg, e.value);
 
-    // 16. BBP defaults and the two indirect tables.
+    // BBP defaults and the two indirect tables.
     r.BbpAndOr(3, 0x3F, 0);
     r.BbpAndOr(22, 0x7F, 0);
     const unsigned lnaG = 55u - st.lnaGainG;
@@ -273,12 +269,12 @@ void CTxRxRadio::InitializePage(IControlPanel& panel) {
         r.SetR195(e.index, e.value);
     if (ExternalLna24()) r.SetR195(141, 21);
 
-    // 17. RF start-up values.
+    // RF start-up values.
     const RfWriteEntry* rf = RfInitTable();
     for (std::size_t i = 0; i < kRfInitCount; ++i)
         r.SetRf(rf[i].bank, rf[i].reg, rf[i].value);
 
-    // 18. Alternative TX power defaults, external LNA, VCO calibration.
+    // Alternative TX power defaults, external LNA, VCO calibration.
     if (AlternativeTxPower()) {
         r.MacAndOr(0x530, 0xFFFFFFFF, 0x101);
         static const std::uint8_t alt[][2] = {{43, 115}, {44, 115}, {45, 115}, {46, 39},  {47, 200},
@@ -301,7 +297,7 @@ void CTxRxRadio::InitializePage(IControlPanel& panel) {
     r.RfAndOr(0, 4, 0xFF, 0x80);
     Sleep(5);
 
-    // 19. First channel set-up.
+    // First channel set-up.
     c.SetSelection(kMode, st.phyMode);
     c.SetSelection(kChannel, st.channelIndex);
     ApplyChannel(panel);
@@ -309,7 +305,7 @@ void CTxRxRadio::InitializePage(IControlPanel& panel) {
     c.SetSelection(kRate, 3);
     c.SetSelection(kBandwidth, 1);
 
-    // 20. Transmit paths.
+    // Transmit paths.
     switch (st.TxPathCount()) {
     case 1:
         r.RfAndOr(0, 2, 0x0F, 0x10);
@@ -326,7 +322,7 @@ void CTxRxRadio::InitializePage(IControlPanel& panel) {
         break;
     }
 
-    // 21. Receive paths: the RSSI controls of missing paths are disabled.
+    // Receive paths: the RSSI controls of missing paths are disabled.
     const int rxPaths = st.RxPathCount();
     if (rxPaths == 1) {
         r.BbpAndOr(3, 0xE4, 0);
@@ -341,12 +337,12 @@ void CTxRxRadio::InitializePage(IControlPanel& panel) {
         for (int id : {1211, 1281, 1344, 1260, 1274, 1201})
             c.SetEnabled(id, false);
 
-    // 22. Board calibrations around the receiver calibration.
+    // Board calibrations around the receiver calibration.
     r.dev.Calibration(8, 0);
     RunRxCalibration();
     r.dev.Calibration(7, 0);
 
-    // 23. Antenna diversity setting.
+    // Antenna diversity setting.
     switch ((nic >> 11) & 3) {
     case 1:
     case 2:
@@ -367,13 +363,13 @@ void CTxRxRadio::InitializePage(IControlPanel& panel) {
         break;
     }
 
-    // 24.
+    // Transmit on DAC 0 until the operator chooses otherwise.
     c.SetChecked(kBothDacs, false);
     c.SetChecked(kDac1, false);
     c.SetChecked(kDac0, true);
     ApplyDacChoice(panel);
 
-    // 25. Counters and the default frame.
+    // Counters and the default frame.
     if (auto* a = c.Actions()) a->ZeroCounterAccumulators();
     c.SetEnabled(kSgi, false);
     c.SetEnabled(kStbc, false);
@@ -385,7 +381,7 @@ void CTxRxRadio::InitializePage(IControlPanel& panel) {
     c.SetText(kTotalBytes, "1058");
     c.SetText(kMinLength, "0");
 
-    // 26. Edit limits.
+    // Edit limits.
     static const int limits[][2] = {
         {kMacAddress, 12},   {kFc, 4},         {kDur, 4},        {kTotalBytes, 4}, {kSeq, 4},
         {kRepeatPattern, 2}, {kQosControl, 4}, {kAddress1, 12},  {kAddress2, 12},  {kAddress3, 12},
@@ -393,13 +389,13 @@ void CTxRxRadio::InitializePage(IControlPanel& panel) {
     for (const auto& l : limits)
         c.SetMaxLength(l[0], l[1]);
 
-    // 27.
+    // Lower side band, selectable only for 40 MHz.
     c.SetEnabled(kSetTxEnv, false);
     c.SetSelection(kTxBandSel, 0);
     c.SetEnabled(kTxBandSel, false);
     r.MacAndOr(0x132C, ~1u, 0);
 
-    // 28. The board's address as the MAC block now holds it.
+    // The board's address as the MAC block now holds it.
     c.SetEnabled(kFrameLossDisplay, false);
     const std::uint32_t a = r.Mac(0x1008);
     const std::uint32_t b = r.Mac(0x100C);
@@ -408,7 +404,7 @@ void CTxRxRadio::InitializePage(IControlPanel& panel) {
     c.SetText(kMacAddress, address);
     c.SetText(kAddress2, address);
 
-    // 29. Temperature compensation, internal ALC, temperature sensor.
+    // Temperature compensation, internal ALC, temperature sensor.
     c.SetChecked(kTempCom, (nic & 0x0002) != 0);
     OnTempCom(panel);
     c.SetChecked(kIntAlc, (nic & 0x2000) != 0);
@@ -416,27 +412,25 @@ void CTxRxRadio::InitializePage(IControlPanel& panel) {
     c.SetChecked(kTempSensor, (st.nicConfig2 & 0x0800) == 0);
     if (auto* a = c.Actions()) a->SetTempSensor(c.Checked(kTempSensor));
 
-    // 30.
+    // QoS fields hidden until QoS Data is chosen.
     if (auto* a = c.Actions()) a->SetQosLayout(false);
     for (int id : {1212, kQosControl, 1255, 1264, kMpduDensity})
         c.SetVisible(id, false);
     c.SetChecked(kDebugInfo, false);
     c.SetChecked(kSwCrc, false);
 
-    // 31.
+    // The channel again, now with DAC, antenna and ALC settled.
     c.SetSelection(kChannel, st.channelIndex);
     ApplyChannel(panel);
 
-    // 32.
     c.SetChecked(kSideBandOption, (r.Eeprom(0x36) & 0x0020) != 0);
 
-    // 33.
     if (auto* a = c.Actions()) {
         a->SetAutoResponder(c.Checked(kAutoResponder));
         a->ResetCounters();
     }
 
-    // 34.
+    // 20 MHz, the channel list, and the receive paths through both settings.
     c.SetSelection(kBandwidth, 1);
     ApplyBandwidth(panel);
     if (auto* a = c.Actions()) a->FillChannelList();
@@ -455,23 +449,20 @@ void CTxRxRadio::ApplyChannel(IControlPanel& panel) {
     const ChannelSynthEntry* synth = SynthEntry(index);
     if (!synth) return;
 
-    // 1. - 2.
     st.channelIndex = index;
     const int n = synth->channel;
     const bool fiveGhz = IsFiveGhz(n);
     Regs r;
     r.Eeprom(fiveGhz ? 0xDC : 0x76);
 
-    // 3.
     if (auto* a = c.Actions()) {
         a->FillModeAndRateLists();
         a->ModeChanged();
     }
 
-    // 4.
     c.SetText(kExtLna, QString::asprintf("ExtLNA = %d", (st.nicConfig >> (fiveGhz ? 3 : 2)) & 1));
 
-    // 5. LNA gain and the DAC band bits.
+    // LNA gain and the DAC band bits.
     if (fiveGhz) {
         std::uint8_t gain = std::uint8_t(r.Eeprom(0x44) >> 8);
         const std::uint16_t bandWord = (n >= 100 && n <= 128) ? 0x48 : (n >= 132 && n <= 165) ? 0x4C : 0;
@@ -491,13 +482,13 @@ void CTxRxRadio::ApplyChannel(IControlPanel& panel) {
     else
         r.MacAndOr(0x1328, ~0x5u, 0xF0A);
 
-    // 6. Channel 14 in CCK at 20 MHz uses the Japan CCK filter.
+    // Channel 14 in CCK at 20 MHz uses the Japan CCK filter.
     if (index != 13)
         r.BbpAndOr(4, 0xDF, 0);
     else if (st.phyMode == 0 && st.bandwidthIndex == 1)
         r.BbpAndOr(4, 0xFF, 0x20);
 
-    // 7. Synthesizer fields, each a read, field change and write.
+    // Synthesizer fields, each a read, field change and write.
     r.RfAndOr(0, 13, 0xFC, ReferenceDividerCode(synth->r));
     r.RfAndOr(0, 20, 0x00, synth->n & 0xFF);
     r.RfAndOr(0, 21, 0xFE, (synth->n >> 8) & 1);
@@ -507,7 +498,6 @@ void CTxRxRadio::ApplyChannel(IControlPanel& panel) {
     r.RfAndOr(0, 18, 0x00, (synth->ksd >> 8) & 0xFF);
     r.RfAndOr(0, 19, 0xFC, (synth->ksd >> 16) & 0x03);
 
-    // 8. - 9.
     const bool packageCase = FortyMhzPackageCase(n);
     r.SetRf(0, 28, packageCase ? 0x66 : 0x62);
     if (n <= 10 && !packageCase) {
@@ -526,41 +516,37 @@ void CTxRxRadio::ApplyChannel(IControlPanel& panel) {
             r.RfAndOr(0, 42, 0xFF, 0x20);
     }
 
-    // 10.
     LoadTxPower(panel, 0);
     if (st.TxPathCount() >= 2) LoadTxPower(panel, 1);
 
-    // 11. Crystal frequency offset.
+    // Crystal frequency offset.
     const std::uint8_t offset = std::uint8_t(r.Eeprom(0x3A) & 0xFF);
     r.SetRf(0, 12, offset);
     c.SetText(kFreqOffset, Hex2(offset));
     st.freqOffset = offset;
 
-    // 12. RSSI offsets of paths 0 and 1.
+    // RSSI offsets of paths 0 and 1.
     const std::uint16_t rssi = r.Eeprom(fiveGhz ? 0x4A : 0x46);
     c.SetText(kRssiOffset0, QString::asprintf("%02x", rssi & 0xFF));
     c.SetText(kRssiOffset1, QString::asprintf("%02x", rssi >> 8));
 
-    // 13. - 14.
     if (fiveGhz)
         r.MacAndOr(0x132C, ~0x4u, 0x2);
     else
         r.MacAndOr(0x132C, ~0x2u, 0x4);
     if (index == 13 && st.bandwidthIndex == 1) r.BbpAndOr(4, 0xFF, 0x20);
 
-    // 15.
     RefreshTxPowerRegisters(panel);
     Sleep(50);
     ApplyDacChoice(panel);
     ApplyFortyMhzPowerDelta(panel);
 
-    // 16. VCO calibration.
+    // VCO calibration.
     r.SetRf(0, 4, 0x0C);
     r.SetRf(0, 5, 0x40);
     r.RfAndOr(0, 4, 0xFF, 0x80);
     Sleep(5);
 
-    // 17.
     ApplyBandwidth(panel);
 }
 
@@ -572,13 +558,11 @@ void CTxRxRadio::ApplyBandwidth(IControlPanel& panel) {
     const bool fiveGhz = IsFiveGhz(n);
     Regs r;
 
-    // 1.
     r.BbpAndOr(4, 0xDF, 0);
     int b = c.Selection(kBandwidth);
     if (b < 0 || b > 2) b = std::clamp(st.bandwidthIndex, 0, 2);
     st.bandwidthIndex = b;
 
-    // 2.
     const unsigned r66 = unsigned(LnaGain(fiveGhz) + 2) * 2;
     const bool cck = st.phyMode == 0;
     if (b == 0) {
@@ -596,17 +580,15 @@ void CTxRxRadio::ApplyBandwidth(IControlPanel& panel) {
         if (index == 13 && cck) r.BbpAndOr(4, 0xFF, 0x20);
     }
 
-    // 3. - 5.
+    // Indirect filter settings, VGA bank bandwidth bits, board calibration item 5.
     r.SetR195(141, b == 2 ? 16 : (ExternalLna24() ? 21 : 26));
     r.SetR195(157, b == 2 ? 47 : 64);
     r.SetRf(5, 8, b == 2 ? 4 : 0);
     r.SetRf(7, 8, b == 2 ? 4 : 0);
     r.dev.Calibration(5, b == 2 ? 1 : 0);
 
-    // 6.
     r.SetRf(0, 28, FortyMhzPackageCase(n) ? 0x66 : 0x62);
 
-    // 7.
     RefreshTxPowerRegisters(panel);
     Sleep(50);
     ApplyFortyMhzPowerDelta(panel);

@@ -77,7 +77,7 @@ class CTxRxRadio {
   public:
     enum class Dac { None, Both, Dac0, Dac1 };
 
-    // Page initialisation on first showing (all of its steps, in order). The
+    // Page initialisation on first showing. The
     // page's own model (lists, frame template, counters, timers) is reached
     // through ITxRxPageActions when the panel implements it.
     void InitializePage(IControlPanel& panel);

@@ -179,7 +179,7 @@ TEST_F(TxRxRadioTest, InitialisationLeavesTheBoardAsTheTablesSay) {
 
     // Item 8, item 7 around the receiver calibration; item 5 (20 MHz) at each bandwidth set-up.
     EXPECT_EQ(CalibrationItems(), (std::vector<std::uint32_t>{0x50, 0x80, 0x70, 0x50, 0x50}));
-    // Receiver calibrations at step 22, DAC 0, the second channel set-up and
+    // Receiver calibrations between items 8 and 7, for DAC 0, the second channel set-up and
     // both receive path settings, each answered after one busy poll.
     EXPECT_EQ(Calibration()->started, 5u);
     EXPECT_EQ(Calibration()->busyReads, 5u);
