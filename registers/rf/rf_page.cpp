@@ -195,8 +195,8 @@ CRFPage::CRFPage(QWidget* parent) : QAPage(QStringLiteral("RF Page 1"), parent) 
     // Script runner and register files.
     auto* scriptBox = new QGridLayout();
     logList_ = Named(new QListWidget(this), 1468);
-    logList_->setMinimumWidth(260);
-    logList_->setMaximumHeight(130);
+    logList_->setMinimumWidth(340);
+    logList_->setFixedHeight(120);
     scriptBox->addWidget(logList_, 0, 0, 3, 1);
     loadScriptButton_ = Named(new QPushButton(QStringLiteral("Load Script"), this), 1483);
     connect(loadScriptButton_, &QPushButton::clicked, this, &CRFPage::OnLoadScript);
@@ -209,6 +209,7 @@ CRFPage::CRFPage(QWidget* parent) : QAPage(QStringLiteral("RF Page 1"), parent) 
     scriptBox->addWidget(loadButton_, 2, 1);
     bottom->addLayout(scriptBox);
     bottom->addStretch();
+    outer->addStretch(1);
 
     // Controls of the page that are not shown; the two buttons keep their actions.
     rEdit_ = Edit(this, 1178, 0, 60);

@@ -227,7 +227,6 @@ TEST_F(RfPageTest, ChannelSelectionShowsSynthesizerValuesAndReachesTheTxRxPage) 
     ASSERT_EQ(channel->count(), 14);
     EXPECT_EQ(channel->itemText(13), "  14  2484-MHz");
     txrx.listIndex.clear();
-    Text(page, 1257); // sanity
     Ctl<QLineEdit>(page, 1257)->setText("3");
     emit channel->activated(13);
     EXPECT_EQ(State().channelIndex, 13);
@@ -240,6 +239,11 @@ TEST_F(RfPageTest, ChannelSelectionShowsSynthesizerValuesAndReachesTheTxRxPage) 
     EXPECT_EQ(Text(page, 1257), "21");
     EXPECT_EQ(txrx.selected, std::vector<int>{13});
     EXPECT_EQ(txrx.listIndex, std::vector<int>{13});
+
+    // The VCO edit's text becomes the VCO value when it loses the focus.
+    Ctl<QLineEdit>(page, 1171)->setText("3300.5");
+    page.OnVcoKillFocus();
+    EXPECT_DOUBLE_EQ(page.VcoValue(), 3300.5);
 
     // The sheet puts the list on another channel without running the selection.
     page.SetChannelListIndex(2);
