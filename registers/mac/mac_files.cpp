@@ -174,11 +174,13 @@ MacRegisterLine ParseMacRegisterLine(const std::string& rawLine) {
     const auto tokens = Tokens(line);
     if (tokens.empty()) return r;
     const std::string keyword = Upper(tokens[0].text);
+    // A number token is hexadecimal as a whole (optional 0x): a mistyped
+    // keyword is not taken for an offset.
     auto hexToken = [&](std::size_t i, std::uint32_t& v) {
         if (i >= tokens.size()) return false;
-        bool digits = false;
-        v = ParseHexPrefix(tokens[i].text, &digits);
-        return digits;
+        const std::string& t = tokens[i].text;
+        std::size_t pos = 0;
+        return ScanHex(t, pos, v) && pos == t.size();
     };
     if (keyword == "BANK") {
         if (!hexToken(1, r.first)) return r;

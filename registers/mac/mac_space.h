@@ -32,6 +32,8 @@ class MacSpace {
     std::uint32_t* DumpWords() { return dump_.get(); }
     std::uint8_t* DumpBytes() { return reinterpret_cast<std::uint8_t*>(dump_.get()); }
     const std::uint8_t* Content() const { return content_.get(); }
+    // Bytes of the region the last content file wrote (whole groups of four).
+    std::uint32_t WrittenBytes() const { return written_; }
 
     // The content file chosen with "Load File" (written again by the memory test).
     std::string contentFileName;
@@ -67,6 +69,7 @@ class MacSpace {
 
   private:
     int region_ = 0;
+    std::uint32_t written_ = 0; // bytes of the region the last content file covered
     std::unique_ptr<std::uint32_t[]> dump_;
     std::unique_ptr<std::uint8_t[]> content_;
 };

@@ -1,0 +1,87 @@
+#include "registers/mac/mac_files.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+using namespace vq;
+using Kind = MacRegisterLine::Kind;
+
+TEST(MacFiles, RegionEntriesArePaddedNamesWithTheirOffsets) {
+    EXPECT_EQ(MacRegionEntry(0), "PCI & DMA Registers      (offset:0x0000)");
+    EXPECT_EQ(MacRegionEntry(5), "PACKET BUF               (offset:0x8000)");
+    EXPECT_EQ(MacRegionEntry(6), "CIS                      (offset:0x7600)");
+    EXPECT_EQ(MacRegionEntry(7), "");
+    EXPECT_EQ(kMacRegions[4].length, 16384u);
+}
+
+TEST(MacFiles, RegisterFileLines) {
+    MacRegisterLine r = ParseMacRegisterLine("bank 5\r\n");
+    EXPECT_EQ(r.kind, Kind::Bank);
+    EXPECT_EQ(r.first, 5u);
+    r = ParseMacRegisterLine("BBPSET 66 0x20 ; gain");
+    EXPECT_EQ(r.kind, Kind::BbpSet);
+    EXPECT_EQ(r.first, 66u);
+    EXPECT_EQ(r.second, 0x20u);
+    r = ParseMacRegisterLine("0x1004,0x0000000C\t; enable TX and RX\n");
+    EXPECT_EQ(r.kind, Kind::Write);
+    EXPECT_EQ(r.first, 0x1004u);
+    EXPECT_EQ(r.second, 0xCu);
+    // The name starts after the one separator and keeps blanks and commas; a tab ends it.
+    r = ParseMacRegisterLine("LoadFile my content, v2.bin\tignored\n");
+    EXPECT_EQ(r.kind, Kind::LoadFile);
+    EXPECT_EQ(r.fileName, "my content, v2.bin");
+    r = ParseMacRegisterLine("SAVEFILE  lead.bin ; comment\n");
+    EXPECT_EQ(r.kind, Kind::SaveFile);
+    EXPECT_EQ(r.fileName, " lead.bin");
+    for (const char* nothing :
+         {"", "\n", "; comment only", "1004\n", "BANKS 5", "LOADFILE", "BBPSET 66", "BANK"})
+        EXPECT_EQ(ParseMacRegisterLine(nothing).kind, Kind::None) << nothing;
+}
+
+TEST(MacFiles, ScriptLinesCarryTheOperationOver) {
+    MacScriptLine s = ParseMacScriptLine("1 0x1004 0xC\n", 0);
+    EXPECT_TRUE(s.valid);
+    EXPECT_EQ(s.operation, 1);
+    EXPECT_EQ(s.address, 0x1004u);
+    EXPECT_EQ(s.value, 0xCu);
+    s = ParseMacScriptLine("0 1000", 1);
+    EXPECT_TRUE(s.valid);
+    EXPECT_EQ(s.operation, 0);
+    EXPECT_EQ(s.address, 0x1000u);
+    s = ParseMacScriptLine("A0 5", 1); // no leading number: still a write
+    EXPECT_TRUE(s.valid);
+    EXPECT_EQ(s.operation, 1);
+    EXPECT_EQ(s.address, 0xA0u);
+    EXPECT_EQ(s.value, 5u);
+    EXPECT_FALSE(ParseMacScriptLine("\n", 1).valid);     // nothing to repeat
+    EXPECT_FALSE(ParseMacScriptLine("1 1004", 0).valid); // write without a value
+    EXPECT_EQ(MacScriptWriteLog(0x1004, 0xC), "W:\tMAC 0x1004\t= 0x0000000C\n");
+    EXPECT_EQ(MacScriptReadLog(0x1000, 0x94470101), "R:\tMAC 0x1000\t= 0x94470101\n");
+}
+
+TEST(MacFiles, FieldsExtensionsAndLongLines) {
+    EXPECT_EQ(ParseHexField("1Fg0"), 0x1Fu);
+    EXPECT_EQ(ParseHexField(""), 0u);
+    EXPECT_EQ(ParseHexField("0x10"), 0u);
+    EXPECT_EQ(WithExtensionIfNoDot("/tmp/a.b/dump", ".bin"), "/tmp/a.b/dump.bin");
+    EXPECT_EQ(WithExtensionIfNoDot("/tmp/x.dat", ".bin"), "/tmp/x.dat");
+    EXPECT_EQ(WithTxtExtension("/tmp/dump"), "/tmp/dump.txt");
+    EXPECT_EQ(WithTxtExtension("/tmp/dump.txt.old"), "/tmp/dump.txt.old");
+    EXPECT_EQ(ResolveBesideFile("/data/regs/set.mac", "my file.bin"), "/data/regs/my file.bin");
+    EXPECT_EQ(ResolveBesideFile("/data/regs/set.mac", "/abs.bin"), "/abs.bin");
+
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("vq_mac_lines_" + std::to_string(::getpid()))).string();
+    std::ofstream(path) << std::string(300, 'x') << "\nshort\nlast";
+    std::vector<std::string> lines;
+    ASSERT_TRUE(ReadTextLines(path, lines));
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].size(), 254u);
+    EXPECT_EQ(lines[1], std::string(46, 'x') + "\n");
+    EXPECT_EQ(lines[3], "last");
+    std::filesystem::remove(path);
+    EXPECT_FALSE(ReadTextLines(path, lines));
+}
