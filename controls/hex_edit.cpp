@@ -175,7 +175,10 @@ QImage CHexEdit::Render() {
         const QRect r(cell * cw, y, static_cast<int>(text.size()) * cw, lh);
         p.fillRect(r, selected ? selBack : normalBack);
         p.setPen(selected ? selText : normalText);
-        p.drawText(r.left(), y + ascent, QString::fromLatin1(text.data(), static_cast<int>(text.size())));
+        // One cell per character: the font's advance may be fractional, the cell grid is not.
+        for (std::size_t i = 0; i < text.size(); ++i)
+            if (text[i] != ' ')
+                p.drawText(r.left() + static_cast<int>(i) * cw, y + ascent, QString(QLatin1Char(text[i])));
     };
 
     for (int row = 0; row < model_.visibleRows; ++row) {
