@@ -25,7 +25,7 @@ std::string MacRegionEntry(int index) {
     return buf;
 }
 
-bool ReadTextLines(const std::string& path, std::vector<std::string>& lines, std::size_t maxChars) {
+bool ReadMacTextLines(const std::string& path, std::vector<std::string>& lines, std::size_t maxChars) {
     lines.clear();
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return false;
@@ -124,7 +124,7 @@ std::string Upper(std::string s) {
 
 } // namespace
 
-std::uint32_t ParseHexPrefix(const std::string& text, bool* digits) {
+std::uint32_t ParseMacHexPrefix(const std::string& text, bool* digits) {
     std::size_t pos = 0;
     std::uint32_t v = 0;
     const bool ok = ScanHex(text, pos, v);
@@ -132,7 +132,7 @@ std::uint32_t ParseHexPrefix(const std::string& text, bool* digits) {
     return ok ? v : 0;
 }
 
-std::uint32_t ParseHexField(const std::string& text) {
+std::uint32_t ParseMacHexField(const std::string& text) {
     std::uint32_t v = 0;
     for (char c : text) {
         const int d = HexDigit(c);
@@ -214,20 +214,20 @@ MacRegisterLine ParseMacRegisterLine(const std::string& rawLine) {
     return r;
 }
 
-std::string ResolveBesideFile(const std::string& registerFile, const std::string& name) {
+std::string MacResolveBesideFile(const std::string& registerFile, const std::string& name) {
     namespace fs = std::filesystem;
     const fs::path p(name);
     if (p.is_absolute()) return name;
     return (fs::path(registerFile).parent_path() / p).string();
 }
 
-std::string WithExtensionIfNoDot(const std::string& path, const std::string& extension) {
+std::string MacNameWithExtension(const std::string& path, const std::string& extension) {
     const std::size_t slash = path.find_last_of('/');
     const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
     return file.find('.') == std::string::npos ? path + extension : path;
 }
 
-std::string WithTxtExtension(const std::string& path) {
+std::string MacDumpName(const std::string& path) {
     return path.find(".txt") == std::string::npos ? path + ".txt" : path;
 }
 

@@ -35,15 +35,15 @@ std::string MacRegionEntry(int index);
 // Lines as a C line reader with a buffer of maxChars + 1 delivers them: a
 // longer line comes in pieces of maxChars characters; line ends are kept.
 // False when the file cannot be opened.
-bool ReadTextLines(const std::string& path, std::vector<std::string>& lines, std::size_t maxChars = 254);
+bool ReadMacTextLines(const std::string& path, std::vector<std::string>& lines, std::size_t maxChars = 254);
 
 // Leading hexadecimal digits of `text` (after blanks, with an optional 0x
 // prefix); `digits` tells whether there was at least one.
-std::uint32_t ParseHexPrefix(const std::string& text, bool* digits = nullptr);
+std::uint32_t ParseMacHexPrefix(const std::string& text, bool* digits = nullptr);
 
 // Single-access field: hexadecimal up to the first character that is not a
 // hexadecimal digit; no digit gives 0.
-std::uint32_t ParseHexField(const std::string& text);
+std::uint32_t ParseMacHexField(const std::string& text);
 
 // ---- MAC script (*.txt) -----------------------------------------------------
 // "op address [value]": op decimal (0 read, anything else write), address
@@ -72,12 +72,12 @@ struct MacRegisterLine {
 // by blanks, commas, tabs and line ends.
 MacRegisterLine ParseMacRegisterLine(const std::string& line);
 // A file name of a register file resolved against the register file's directory.
-std::string ResolveBesideFile(const std::string& registerFile, const std::string& name);
+std::string MacResolveBesideFile(const std::string& registerFile, const std::string& name);
 
 // ---- file name rules --------------------------------------------------------
 // Appends `extension` (".bin", ".mac") when the file name part has no dot.
-std::string WithExtensionIfNoDot(const std::string& path, const std::string& extension);
+std::string MacNameWithExtension(const std::string& path, const std::string& extension);
 // Appends ".txt" when the name does not contain ".txt".
-std::string WithTxtExtension(const std::string& path);
+std::string MacDumpName(const std::string& path);
 
 } // namespace vq

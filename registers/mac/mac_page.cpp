@@ -183,9 +183,9 @@ void CMACPage::OnModeWrite() {
 
 void CMACPage::OnRw() {
     CDeviceCommands dev;
-    const std::uint32_t address = space_.RegionOffset() + ParseHexField(offset_->text().toStdString());
+    const std::uint32_t address = space_.RegionOffset() + ParseMacHexField(offset_->text().toStdString());
     if (mode_ == 1) {
-        dev.MacWrite(address, ParseHexField(value_->text().toStdString()));
+        dev.MacWrite(address, ParseMacHexField(value_->text().toStdString()));
         return;
     }
     std::uint32_t v = 0;
@@ -213,7 +213,7 @@ void CMACPage::OnSaveAs() {
         FileDialogs().SaveFile(QStringLiteral("Save As"), ProgramDirectory(),
                                QStringLiteral("HW Memory content content File (*.bin)|*.bin||"));
     if (chosen.isEmpty()) return;
-    space_.SaveContentFile(WithExtensionIfNoDot(Path(chosen), ".bin"));
+    space_.SaveContentFile(MacNameWithExtension(Path(chosen), ".bin"));
 }
 
 void CMACPage::OnScriptFile() {
@@ -222,7 +222,7 @@ void CMACPage::OnScriptFile() {
     if (!chosen.isEmpty()) {
         WaitCursor wait;
         CDeviceCommands dev;
-        space_.RunRegisterFile(dev, WithExtensionIfNoDot(Path(chosen), ".mac"), [this](int index) {
+        space_.RunRegisterFile(dev, MacNameWithExtension(Path(chosen), ".mac"), [this](int index) {
             // The list follows the region; it is read at the end of the file.
             regions_->setCurrentIndex(index);
         });
@@ -261,7 +261,7 @@ void CMACPage::OnDump() {
     const QString chosen = FileDialogs().SaveFile(QStringLiteral("Open File"), ProgramDirectory(),
                                                   QStringLiteral("MAC Files(*.txt)|*.txt||"));
     if (chosen.isEmpty()) return;
-    const QString path = QString::fromStdString(WithTxtExtension(chosen.toStdString()));
+    const QString path = QString::fromStdString(MacDumpName(chosen.toStdString()));
     if (!ConfirmDumpTarget(path)) return;
     space_.SaveDumpText(Path(path));
 }

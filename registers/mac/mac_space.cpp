@@ -98,7 +98,7 @@ bool MacSpace::SaveDumpText(const std::string& path) const {
 bool MacSpace::RunScript(CDeviceCommands& dev, const std::string& path,
                          const std::function<void(const std::string&)>& onLine) {
     std::vector<std::string> lines;
-    if (!ReadTextLines(path, lines)) return false;
+    if (!ReadMacTextLines(path, lines)) return false;
     int operation = 0;
     for (const std::string& line : lines) {
         const MacScriptLine s = ParseMacScriptLine(line, operation);
@@ -121,7 +121,7 @@ bool MacSpace::RunScript(CDeviceCommands& dev, const std::string& path,
 bool MacSpace::RunRegisterFile(CDeviceCommands& dev, const std::string& path,
                                const std::function<void(int)>& onBank) {
     std::vector<std::string> lines;
-    if (!ReadTextLines(path, lines)) {
+    if (!ReadMacTextLines(path, lines)) {
         ShowMessage("MAC Register File not found!");
         return false;
     }
@@ -135,10 +135,10 @@ bool MacSpace::RunRegisterFile(CDeviceCommands& dev, const std::string& path,
             }
             break;
         case MacRegisterLine::Kind::LoadFile:
-            WriteContentFile(dev, ResolveBesideFile(path, r.fileName));
+            WriteContentFile(dev, MacResolveBesideFile(path, r.fileName));
             break;
         case MacRegisterLine::Kind::SaveFile:
-            SaveContentFile(ResolveBesideFile(path, r.fileName));
+            SaveContentFile(MacResolveBesideFile(path, r.fileName));
             break;
         case MacRegisterLine::Kind::BbpSet: {
             std::uint8_t v = static_cast<std::uint8_t>(r.second);

@@ -63,25 +63,25 @@ TEST(MacFiles, ScriptLinesCarryTheOperationOver) {
 }
 
 TEST(MacFiles, FieldsExtensionsAndLongLines) {
-    EXPECT_EQ(ParseHexField("1Fg0"), 0x1Fu);
-    EXPECT_EQ(ParseHexField(""), 0u);
-    EXPECT_EQ(ParseHexField("0x10"), 0u);
-    EXPECT_EQ(WithExtensionIfNoDot("/tmp/a.b/dump", ".bin"), "/tmp/a.b/dump.bin");
-    EXPECT_EQ(WithExtensionIfNoDot("/tmp/x.dat", ".bin"), "/tmp/x.dat");
-    EXPECT_EQ(WithTxtExtension("/tmp/dump"), "/tmp/dump.txt");
-    EXPECT_EQ(WithTxtExtension("/tmp/dump.txt.old"), "/tmp/dump.txt.old");
-    EXPECT_EQ(ResolveBesideFile("/data/regs/set.mac", "my file.bin"), "/data/regs/my file.bin");
-    EXPECT_EQ(ResolveBesideFile("/data/regs/set.mac", "/abs.bin"), "/abs.bin");
+    EXPECT_EQ(ParseMacHexField("1Fg0"), 0x1Fu);
+    EXPECT_EQ(ParseMacHexField(""), 0u);
+    EXPECT_EQ(ParseMacHexField("0x10"), 0u);
+    EXPECT_EQ(MacNameWithExtension("/tmp/a.b/dump", ".bin"), "/tmp/a.b/dump.bin");
+    EXPECT_EQ(MacNameWithExtension("/tmp/x.dat", ".bin"), "/tmp/x.dat");
+    EXPECT_EQ(MacDumpName("/tmp/dump"), "/tmp/dump.txt");
+    EXPECT_EQ(MacDumpName("/tmp/dump.txt.old"), "/tmp/dump.txt.old");
+    EXPECT_EQ(MacResolveBesideFile("/data/regs/set.mac", "my file.bin"), "/data/regs/my file.bin");
+    EXPECT_EQ(MacResolveBesideFile("/data/regs/set.mac", "/abs.bin"), "/abs.bin");
 
     const std::string path =
         (std::filesystem::temp_directory_path() / ("vq_mac_lines_" + std::to_string(::getpid()))).string();
     std::ofstream(path) << std::string(300, 'x') << "\nshort\nlast";
     std::vector<std::string> lines;
-    ASSERT_TRUE(ReadTextLines(path, lines));
+    ASSERT_TRUE(ReadMacTextLines(path, lines));
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0].size(), 254u);
     EXPECT_EQ(lines[1], std::string(46, 'x') + "\n");
     EXPECT_EQ(lines[3], "last");
     std::filesystem::remove(path);
-    EXPECT_FALSE(ReadTextLines(path, lines));
+    EXPECT_FALSE(ReadMacTextLines(path, lines));
 }
