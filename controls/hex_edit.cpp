@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -32,6 +33,14 @@ CHexEdit::CHexEdit(QWidget* parent) : QAbstractScrollArea(parent) {
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setAutoFillBackground(false);
     setAttribute(Qt::WA_InputMethodEnabled, false);
+    autoScroll_ = new QTimer(this);
+    autoScroll_->setInterval(50);
+    connect(autoScroll_, &QTimer::timeout, this, [this] {
+        if (pressed_ && model_.Data() && model_.selStart >= 0)
+            DragTo(dragPos_);
+        else
+            autoScroll_->stop();
+    });
 }
 
 CHexEdit::~CHexEdit() = default;
@@ -408,12 +417,22 @@ void CHexEdit::mousePressEvent(QMouseEvent* event) {
 
 void CHexEdit::mouseMoveEvent(QMouseEvent* event) {
     if (!pressed_ || !(event->buttons() & Qt::LeftButton) || !model_.Data()) return;
-    QPoint p = event->position().toPoint();
+    const QPoint p = event->position().toPoint();
     // A drag starts once the pointer has moved far enough from the press.
     if (model_.selStart < 0) {
         if (!pressHit_.hit || (p - pressPos_).manhattanLength() < QApplication::startDragDistance()) return;
         model_.MouseDown(pressHit_, false, true);
     }
+    dragPos_ = p;
+    DragTo(p);
+    // Above or below the window the view keeps scrolling while the button is held.
+    if (p.y() < 0 || p.y() >= viewport()->height())
+        autoScroll_->start();
+    else
+        autoScroll_->stop();
+}
+
+void CHexEdit::DragTo(QPoint p) {
     bool changed = false;
     if (p.y() < 0) {
         const int top = model_.top;
@@ -446,7 +465,10 @@ void CHexEdit::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CHexEdit::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) pressed_ = false;
+    if (event->button() == Qt::LeftButton) {
+        pressed_ = false;
+        autoScroll_->stop();
+    }
 }
 
 void CHexEdit::focusInEvent(QFocusEvent* event) {

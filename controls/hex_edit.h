@@ -19,6 +19,7 @@
 #include <cstdint>
 
 class QMenu;
+class QTimer;
 class QMimeData;
 
 namespace vq {
@@ -103,6 +104,8 @@ class CHexEdit : public QAbstractScrollArea {
     void ShowContextMenu(const QPoint& globalPos);
     QMimeData* MakeMimeData() const;
     HexHit Hit(const QPoint& p);
+    // Selection end follows a point of a drag; above or below the window the view scrolls a row.
+    void DragTo(QPoint p);
 
     HexEditModel model_;
     bool metricsStale_ = true;
@@ -112,6 +115,8 @@ class CHexEdit : public QAbstractScrollArea {
     bool pressed_ = false;
     QPoint pressPos_;
     HexHit pressHit_;
+    QPoint dragPos_;
+    QTimer* autoScroll_ = nullptr;
     int charWidth_ = 0;
     int lineHeight_ = 0;
 };

@@ -221,3 +221,24 @@ TEST_F(HexEditTest, ScrollBarFollowsKeyboardAndMovesTheCaretWhenDragged) {
     EXPECT_EQ(edit.Top(), 16);
     EXPECT_EQ(edit.CaretPosition(), 16);
 }
+
+TEST_F(HexEditTest, DraggingBelowTheWindowScrollsAndExtendsTheSelection) {
+    std::vector<std::uint8_t> data(1024);
+    edit.SetData(data.data(), 1024);
+    const int w = edit.CharWidth(), h = edit.LineHeight();
+    const QPoint start((9 + 24) * w + w / 2, h / 2); // character 0
+    QTest::mousePress(edit.viewport(), Qt::LeftButton, {}, start);
+    const QPoint below(start.x(), edit.viewport()->height() + 5);
+    QMouseEvent move(QEvent::MouseMove, QPointF(below), edit.viewport()->mapToGlobal(QPointF(below)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(edit.viewport(), &move);
+    EXPECT_EQ(edit.Top(), 8);
+    EXPECT_EQ(edit.SelectionStart(), 0);
+    EXPECT_EQ(edit.SelectionEnd(), 8 + (edit.VisibleRows() - 1) * 8);
+    QTest::qWait(120); // still held outside: the view goes on scrolling
+    EXPECT_GT(edit.Top(), 8);
+    QTest::mouseRelease(edit.viewport(), Qt::LeftButton, {}, below);
+    const int top = edit.Top();
+    QTest::qWait(80);
+    EXPECT_EQ(edit.Top(), top);
+}
