@@ -7,6 +7,8 @@
 #include "link/commands.h"
 
 #include <array>
+#include "link/hex_text.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,11 +17,6 @@ namespace vq {
 
 // ---- Text conversions -------------------------------------------------------
 
-// One hexadecimal digit to its value; any other character gives 255.
-std::uint8_t HexDigitValue(char c);
-// Two characters per byte, high nibble first; a character that is not a digit
-// counts as 0 and a trailing odd character is ignored.
-std::vector<std::uint8_t> HexTextToBytes(const std::string& text);
 // Decimal and hexadecimal text as the page reads it: leading blanks skipped,
 // conversion stops at the first character that is not a digit (0 when none).
 long long ParseDecimal(const std::string& text);

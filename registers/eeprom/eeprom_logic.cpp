@@ -133,14 +133,7 @@ void LedApply(const LedField& field, int item, bool high, std::uint16_t& config,
 
 // ---- texts and files -------------------------------------------------------
 
-unsigned HexDigitValue(char c) {
-    if (c >= '0' && c <= '9') return unsigned(c - '0');
-    if (c >= 'A' && c <= 'F') return unsigned(c - 'A' + 10);
-    if (c >= 'a' && c <= 'f') return unsigned(c - 'a' + 10);
-    return 255;
-}
-
-unsigned ParseHex(const std::string& text) {
+unsigned HexPrefixValue(const std::string& text) {
     unsigned v = 0;
     std::size_t i = 0;
     while (i < text.size() && text[i] == ' ')
@@ -150,7 +143,7 @@ unsigned ParseHex(const std::string& text) {
     return v;
 }
 
-unsigned ParseDecimal(const std::string& text) {
+unsigned DecimalPrefixValue(const std::string& text) {
     unsigned v = 0;
     std::size_t i = 0;
     while (i < text.size() && text[i] == ' ')
@@ -296,9 +289,9 @@ bool EepromPageLogic::ConfirmEfuseWrite(int before, int after) {
 }
 
 void EepromPageLogic::ReadWrite() {
-    const unsigned offset = ParseHex(offsetText) & 0xFFFF;
-    const unsigned length = ParseDecimal(lengthText);
-    const unsigned value = ParseHex(valueText) & 0xFF;
+    const unsigned offset = HexPrefixValue(offsetText) & 0xFFFF;
+    const unsigned length = DecimalPrefixValue(lengthText);
+    const unsigned value = HexPrefixValue(valueText) & 0xFF;
     if (mode == 0) {
         if (valueMode) {
             const std::uint16_t w = ReadWord(std::uint16_t(offset & ~1u));
@@ -508,7 +501,7 @@ void EepromPageLogic::SetLed() {
     write(0x3E, act);
     write(0x40, pol);
     const std::uint16_t modeWord = read(0x3A);
-    write(0x3A, std::uint16_t((modeWord & 0x00FF) | ((ParseHex(ledModeText) & 0xFF) << 8)));
+    write(0x3A, std::uint16_t((modeWord & 0x00FF) | ((HexPrefixValue(ledModeText) & 0xFF) << 8)));
     if (!efuse) return;
     CDeviceCommands dev;
     const int before = EfuseFreeBlocks(dev);

@@ -8,6 +8,8 @@
 #pragma once
 
 #include <array>
+#include "link/hex_text.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -48,11 +50,9 @@ void LedApply(const LedField& field, int item, bool high, std::uint16_t& config,
 
 // ---- texts and files -------------------------------------------------------
 
-// One hexadecimal digit to its value; any other character gives 255.
-unsigned HexDigitValue(char c);
 // Leading hexadecimal / decimal digits of a text (none: 0).
-unsigned ParseHex(const std::string& text);
-unsigned ParseDecimal(const std::string& text);
+unsigned HexPrefixValue(const std::string& text);
+unsigned DecimalPrefixValue(const std::string& text);
 // "%02X" x 6, first byte first.
 std::string MacText(const std::uint8_t bytes[6]);
 // Two characters per byte, high digit first; a non-digit counts as 255 and the

@@ -133,9 +133,9 @@ TEST(EepromTexts, MacDigitsKeepTxPowerRangesAndType) {
     EXPECT_TRUE(IsMacText("abcdef012345"));
     EXPECT_FALSE(IsMacText("abcdef01234"));
     EXPECT_FALSE(IsMacText("abcdef01234g"));
-    EXPECT_EQ(ParseHex("1f3"), 0x1F3u);
-    EXPECT_EQ(ParseHex("zz"), 0u);
-    EXPECT_EQ(ParseDecimal("62x"), 62u);
+    EXPECT_EQ(HexPrefixValue("1f3"), 0x1F3u);
+    EXPECT_EQ(HexPrefixValue("zz"), 0u);
+    EXPECT_EQ(DecimalPrefixValue("62x"), 62u);
 
     EXPECT_EQ(EepromTypeName(0x00), std::string("93c46"));
     EXPECT_EQ(EepromTypeName(0x1F), std::string("93c66"));
