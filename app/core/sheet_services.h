@@ -62,6 +62,33 @@ class ISheetServices {
     virtual void RegisterRfPage(IRfPageOps* page) = 0;
 };
 
+// Dispatches each service to the registered pages. The sheet derives from it;
+// on its own it serves tests that build single pages.
+class SheetDispatcher : public ISheetServices {
+  public:
+    void ToggleReceiveTest() override;
+    void ToggleTransmitTest() override;
+    void StopRunningTests() override;
+    void StopRunningReceive() override;
+    void PollCounters() override;
+    void ShareChannel(int index) override;
+    void SelectChannel(int index) override;
+    void SelectBandwidth(int index) override;
+    void SelectReceivePath(int index) override;
+    void OneReceivePath(bool on) override;
+    void ShowSharedValues(bool toRfPage, std::uint8_t txPower0, std::uint8_t txPower1,
+                          std::uint8_t freqOffset) override;
+    void CloseMainWindow() override {}
+    void RegisterTxRxPage(ITxRxPageOps* page) override { txrx_ = page; }
+    void RegisterRfPage(IRfPageOps* page) override { rf_ = page; }
+    ITxRxPageOps* TxRxPage() const { return txrx_; }
+    IRfPageOps* RfPage() const { return rf_; }
+
+  private:
+    ITxRxPageOps* txrx_ = nullptr;
+    IRfPageOps* rf_ = nullptr;
+};
+
 // The sheet's services for code that is not a page (null-safe: a default
 // implementation that reaches the registered pages is always there).
 ISheetServices& Sheet();

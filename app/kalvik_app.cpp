@@ -1,0 +1,141 @@
+#include "app/kalvik_app.h"
+
+#include "app/core/ui_services.h"
+#include "app/property_sheet.h"
+#include "app/select_adapter_dialog.h"
+#include "app/termination.h"
+#include "link/commands.h"
+#include "link/link_session.h"
+#include "link/program_state.h"
+#include "link/services.h"
+
+#include <QApplication>
+#include <cstdio>
+
+namespace vq {
+
+namespace {
+constexpr std::uint32_t kSysCtrl = 0x1004; // bit 2 transmitter enable, bit 3 receiver enable
+constexpr std::uint32_t kMacVersion = 0x1000;
+constexpr std::uint32_t kTxRxEnable = 0xC;
+} // namespace
+
+CKalvikApp::CKalvikApp(const QStringList& arguments, QObject* parent)
+    : QObject(parent), arguments_(arguments), simulatorEntry_(SimulatorRequested()) {}
+
+CKalvikApp::~CKalvikApp() {
+    if (sheet_) delete sheet_.data();
+}
+
+bool CKalvikApp::InitInstance() {
+    exitCode_ = 0;
+    // 1. One copy per machine.
+    lock_ = std::make_unique<SingleInstanceLock>(kInstanceLockName, lockDirectory_);
+    if (!lock_->Acquire()) {
+        if (lock_->Error().empty()) {
+            Link().noAdapter = true; // nothing was chosen: the shut-down sends nothing
+            ShowMessage("VQ9447 QA is already running", MsgIcon::None, MsgButtons::Ok);
+            return false;
+        }
+        // A lock file that cannot be made does not keep the tool from working.
+        std::fprintf(stderr, "single-instance lock unavailable: %s\n", lock_->Error().c_str());
+    }
+
+    // 2. Start-up options.
+    commandLine_ = {};
+    commandLine_.Parse(arguments_);
+    commandLine_.Apply();
+
+    // 3. Nothing to initialise for embedded objects on this platform.
+
+    // 4. The command layer and the adapter.
+    CDeviceCommands dev;
+    dev.Open();
+    IAdapterBackend& backend = backend_ ? *backend_ : systemBackend_;
+    CSelectAdapterDlg dialog(backend, simulatorEntry_);
+    if (!dialog.Start()) {
+        Link().noAdapter = true;
+        exitCode_ = 1;
+        return false;
+    }
+    dialog_ = &dialog;
+    bool chosen = false;
+    if (!terminating_)
+        chosen = runAdapterDialog ? runAdapterDialog(dialog) : dialog.exec() == QDialog::Accepted;
+    dialog_ = nullptr;
+    if (!chosen || terminating_) {
+        Link().noAdapter = true;
+        return false;
+    }
+    board_ = dialog.SimulatedBoard();
+
+    // 5. Board into its test mode.
+    {
+        WaitCursor wait;
+        dev.StartAte();
+    }
+    // 6. Where EEPROM operations go.
+    State().eepromSource = dialog.EfuseChosen() ? EepromSourceKind::Efuse : EepromSourceKind::EepromCommands;
+    State().efuseChosen = dialog.EfuseChosen();
+
+    // 7. The version register is read once (the value is not needed), then the
+    // constants of this chip revision.
+    std::uint32_t version = 0;
+    dev.MacRead(kMacVersion, version);
+    State().chipRevision = 0x60000000;
+    State().efuseUpperByte = 1019;
+    State().efuseLowerByte = 960;
+    State().efuseBlocks = 60;
+
+    // 8. The sheet.
+    sheet_ = new CQAPropertySheet(commandLine_);
+    connect(sheet_.data(), &CQAPropertySheet::closed, this, [] { QCoreApplication::quit(); });
+    sheet_->show();
+    return true;
+}
+
+int CKalvikApp::ExitInstance() {
+    if (exited_) return exitCode_;
+    exited_ = true;
+    // The sheet and its pages go first, as their window closes.
+    if (sheet_) {
+        if (!sheet_->Closed()) sheet_->close();
+        delete sheet_.data();
+    }
+    if (!Link().noAdapter) {
+        CDeviceCommands dev;
+        std::uint32_t sysCtrl = 0;
+        // Only a value actually read is written back: after a failed read a
+        // blind write would clear every other bit of the register.
+        if (dev.MacRead(kSysCtrl, sysCtrl) == 0) dev.MacWrite(kSysCtrl, sysCtrl | kTxRxEnable);
+        dev.StopAte();
+    }
+    // No sniffer capture buffer exists in this build.
+    if (lock_) lock_->Release();
+    Link().CloseLink();
+    return exitCode_;
+}
+
+void CKalvikApp::RequestTermination() {
+    terminating_ = true;
+    if (dialog_) {
+        dialog_->reject();
+    } else if (sheet_ && !sheet_->Closed()) {
+        sheet_->close();
+    }
+    QCoreApplication::quit();
+}
+
+int CKalvikApp::Run() {
+    std::unique_ptr<TerminationNotifier> terminationSignals;
+    if (handleSignals_) {
+        terminationSignals = std::make_unique<TerminationNotifier>();
+        connect(terminationSignals.get(), &TerminationNotifier::terminationRequested, this,
+                [this](int) { RequestTermination(); });
+    }
+    if (InitInstance() && !terminating_) QApplication::exec();
+    const int rc = ExitInstance();
+    return rc;
+}
+
+} // namespace vq

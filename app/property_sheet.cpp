@@ -1,0 +1,130 @@
+#include "app/property_sheet.h"
+
+#include "app/artwork.h"
+#include "app/core/qa_page.h"
+#include "app/page_factory.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QMetaObject>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace vq {
+
+CQAPropertySheet::CQAPropertySheet(const CQACommandLineInfo& options, QWidget* parent) : QWidget(parent) {
+    // Pages register with the sheet's services while they are constructed.
+    SetSheet(this);
+    Build(CreateSheetPages(options));
+}
+
+CQAPropertySheet::CQAPropertySheet(const std::vector<QAPage*>& pages, QWidget* parent) : QWidget(parent) {
+    SetSheet(this);
+    Build(pages);
+}
+
+CQAPropertySheet::~CQAPropertySheet() {
+    // Pages go while the services still lead to this sheet.
+    disconnect(tabs_, nullptr, this, nullptr);
+    while (tabs_->count() > 0) {
+        QWidget* page = tabs_->widget(0);
+        tabs_->removeTab(0);
+        delete page;
+    }
+    if (&Sheet() == this) SetSheet(nullptr);
+}
+
+void CQAPropertySheet::Build(const std::vector<QAPage*>& pages) {
+    setWindowTitle(QString::fromLatin1(kSheetTitle));
+    setWindowIcon(ApplicationIcon());
+
+    tabs_ = new QTabWidget(this);
+    tabs_->setUsesScrollButtons(true);
+    for (QAPage* page : pages)
+        tabs_->addTab(page, page->Caption());
+
+    // The sheet keeps an OK button for keyboard defaults but never shows it;
+    // there is no Apply, and Cancel is the way out.
+    ok_ = new QPushButton(QStringLiteral("OK"), this);
+    ok_->hide();
+    exit_ = new QPushButton(QStringLiteral("Exit"), this);
+    connect(exit_, &QPushButton::clicked, this, &QWidget::close);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok_);
+    buttons->addWidget(exit_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tabs_, 1);
+    layout->addLayout(buttons);
+
+    active_ = tabs_->count() > 0 ? 0 : -1;
+    connect(tabs_, &QTabWidget::currentChanged, this, &CQAPropertySheet::OnCurrentChanged);
+}
+
+int CQAPropertySheet::PageCount() const {
+    return tabs_->count();
+}
+
+QAPage* CQAPropertySheet::Page(int index) const {
+    return qobject_cast<QAPage*>(tabs_->widget(index));
+}
+
+QStringList CQAPropertySheet::Captions() const {
+    QStringList out;
+    for (int i = 0; i < tabs_->count(); ++i)
+        out << tabs_->tabText(i);
+    return out;
+}
+
+QAPage* CQAPropertySheet::ActivePage() const {
+    return active_ >= 0 ? Page(active_) : nullptr;
+}
+
+bool CQAPropertySheet::SetActivePage(int index) {
+    if (index < 0 || index >= tabs_->count()) return false;
+    tabs_->setCurrentIndex(index);
+    return active_ == index;
+}
+
+void CQAPropertySheet::OnCurrentChanged(int index) {
+    if (reverting_ || index == active_) return;
+    if (!shown_) {
+        // Nothing is active before the first showing; that showing activates.
+        active_ = index;
+        return;
+    }
+    if (QAPage* old = ActivePage(); old && !old->OnKillActive()) {
+        reverting_ = true;
+        tabs_->setCurrentIndex(active_);
+        reverting_ = false;
+        return;
+    }
+    active_ = index;
+    if (QAPage* page = ActivePage()) page->Activate();
+}
+
+void CQAPropertySheet::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (shown_ || event->spontaneous()) return;
+    shown_ = true;
+    if (QAPage* page = ActivePage()) page->Activate();
+}
+
+void CQAPropertySheet::closeEvent(QCloseEvent* event) {
+    if (!closed_) {
+        closed_ = true;
+        for (int i = 0; i < tabs_->count(); ++i)
+            if (QAPage* page = Page(i)) page->OnDestroyPage();
+        emit closed();
+    }
+    event->accept();
+}
+
+void CQAPropertySheet::CloseMainWindow() {
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+} // namespace vq

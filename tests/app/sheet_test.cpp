@@ -1,0 +1,230 @@
+// The page sheet: activation notices, buttons, services between pages; the
+// About page; dragging by the body; the signal bridge.
+#include "app_helpers.h"
+
+#include "app/about_page.h"
+#include "app/core/qa_page.h"
+#include "app/core/sheet_services.h"
+#include "app/property_sheet.h"
+#include "app/select_adapter_dialog.h"
+#include "app/termination.h"
+#include "app/window_drag.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QUrl>
+#include <csignal>
+
+using namespace vq;
+
+namespace {
+
+class FakePage : public QAPage {
+  public:
+    FakePage(const QString& caption, std::vector<std::string>& events) : QAPage(caption), events_(events) {}
+    bool allowLeave = true;
+    bool OnKillActive() override {
+        events_.push_back("kill:" + Caption().toStdString());
+        return allowLeave;
+    }
+    void OnDestroyPage() override { events_.push_back("destroy:" + Caption().toStdString()); }
+
+  protected:
+    void OnInitDialog() override { events_.push_back("init:" + Caption().toStdString()); }
+    void OnSetActive() override { events_.push_back("active:" + Caption().toStdString()); }
+
+  private:
+    std::vector<std::string>& events_;
+};
+
+class FakeTxRx : public ITxRxPageOps {
+  public:
+    std::vector<std::string> calls;
+    bool rx = false, tx = false;
+    void ToggleRx() override {
+        calls.push_back("rx");
+        rx = !rx;
+    }
+    void ToggleTx() override {
+        calls.push_back("tx");
+        tx = !tx;
+    }
+    bool IsRxRunning() const override { return rx; }
+    bool IsTxRunning() const override { return tx; }
+    void PollCounters() override { calls.push_back("poll"); }
+    bool HasWindow() const override { return true; }
+    void SelectChannel(int i) override { calls.push_back("channel" + std::to_string(i)); }
+    void SelectBandwidth(int i) override { calls.push_back("bw" + std::to_string(i)); }
+    void SelectRxPath(int i) override { calls.push_back("path" + std::to_string(i)); }
+    void SetOneRxPath(bool on) override { calls.push_back(on ? "one" : "all"); }
+    void SetChannelListIndex(int i) override { calls.push_back("list" + std::to_string(i)); }
+    void ShowSharedValues(std::uint8_t, std::uint8_t, std::uint8_t) override { calls.push_back("shared"); }
+};
+
+class UrlCatcher : public QObject {
+    Q_OBJECT
+  public:
+    QList<QUrl> urls;
+  public slots:
+    void open(const QUrl& url) { urls << url; }
+};
+
+void Press(QWidget* w, QPoint local, QEvent::Type type, Qt::MouseButtons buttons) {
+    const QPointF global = w->mapToGlobal(QPointF(local));
+    QMouseEvent e(type, QPointF(local), global, Qt::LeftButton, buttons, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+} // namespace
+
+TEST(PropertySheet, PagesInitialiseOnFirstShowingAndHearWhenLeft) {
+    std::vector<std::string> ev;
+    auto* a = new FakePage("A", ev);
+    auto* b = new FakePage("B", ev);
+    auto* c = new FakePage("C", ev);
+    CQAPropertySheet sheet(std::vector<QAPage*>{a, b, c});
+    EXPECT_TRUE(ev.empty()); // nothing before the sheet is shown
+    sheet.show();
+    EXPECT_EQ(ev, (std::vector<std::string>{"init:A", "active:A"}));
+    ev.clear();
+    EXPECT_TRUE(sheet.SetActivePage(2));
+    EXPECT_TRUE(sheet.SetActivePage(0));
+    EXPECT_EQ(ev, (std::vector<std::string>{"kill:A", "init:C", "active:C", "kill:C", "active:A"}));
+    ev.clear();
+    a->allowLeave = false; // a page may keep itself shown
+    EXPECT_FALSE(sheet.SetActivePage(1));
+    EXPECT_EQ(sheet.Tabs()->currentIndex(), 0);
+    EXPECT_EQ(sheet.ActivePage(), a);
+    EXPECT_FALSE(b->Initialised());
+    a->allowLeave = true;
+    ev.clear();
+    bool closed = false;
+    QObject::connect(&sheet, &CQAPropertySheet::closed, [&] { closed = true; });
+    sheet.ExitButton()->click();
+    EXPECT_TRUE(closed);
+    EXPECT_FALSE(sheet.isVisible());
+    EXPECT_EQ(ev, (std::vector<std::string>{"destroy:A", "destroy:B", "destroy:C"}));
+}
+
+TEST(PropertySheet, TitleButtonsAndIcon) {
+    std::vector<std::string> ev;
+    CQAPropertySheet sheet(std::vector<QAPage*>{new FakePage("A", ev)});
+    sheet.show();
+    EXPECT_EQ(sheet.windowTitle(), "VQ9447 QA V1.0.6.0");
+    EXPECT_FALSE(sheet.windowIcon().isNull());
+    EXPECT_TRUE(sheet.isWindow());
+    QStringList visible, all;
+    for (QPushButton* b : sheet.findChildren<QPushButton*>()) {
+        if (qobject_cast<QAPage*>(b->parentWidget())) continue;
+        all << b->text();
+        if (b->isVisible()) visible << b->text();
+    }
+    EXPECT_EQ(visible, QStringList{"Exit"});
+    EXPECT_FALSE(all.contains("Apply"));
+    EXPECT_FALSE(sheet.OkButton()->isVisible());
+}
+
+TEST(PropertySheet, ServicesReachTheRegisteredPagesWhileTheSheetLives) {
+    FakeTxRx txrx;
+    {
+        std::vector<std::string> ev;
+        CQAPropertySheet sheet(std::vector<QAPage*>{new FakePage("A", ev)});
+        EXPECT_EQ(&Sheet(), static_cast<ISheetServices*>(&sheet));
+        Sheet().RegisterTxRxPage(&txrx);
+        Sheet().ToggleReceiveTest();
+        Sheet().ToggleTransmitTest();
+        Sheet().StopRunningTests();   // both run: receive first, then transmit
+        Sheet().StopRunningReceive(); // nothing runs any more
+        Sheet().PollCounters();
+        Sheet().SelectChannel(3);
+        Sheet().SelectBandwidth(2);
+        Sheet().SelectReceivePath(1);
+        Sheet().OneReceivePath(true);
+        Sheet().ShareChannel(4);
+        Sheet().ShowSharedValues(false, 1, 2, 3); // no RF page: nothing
+        EXPECT_EQ(txrx.calls, (std::vector<std::string>{"rx", "tx", "rx", "tx", "poll", "channel3", "bw2",
+                                                        "path1", "one", "list4"}));
+        sheet.show();
+        Sheet().CloseMainWindow();
+        EXPECT_TRUE(sheet.isVisible()); // closes from the event loop, not inside the caller
+        QApplication::processEvents();
+        EXPECT_TRUE(sheet.Closed());
+    }
+    // Without a sheet the services go nowhere.
+    txrx.calls.clear();
+    Sheet().ToggleReceiveTest();
+    EXPECT_TRUE(txrx.calls.empty());
+}
+
+TEST(AboutPage, VersionsTextAndWebLink) {
+    CAboutPage page;
+    EXPECT_EQ(page.Caption(), "About");
+    EXPECT_FALSE(page.Banner()->pixmap().isNull());
+    QStringList labels;
+    for (QLabel* l : page.findChildren<QLabel*>())
+        if (!l->text().isEmpty()) labels << l->text();
+    EXPECT_TRUE(labels.contains("VQ9447 QA UI            :"));
+    EXPECT_TRUE(labels.contains("VQ9447 QA Firmware :"));
+    bool uiVersion = false;
+    for (QLineEdit* e : page.findChildren<QLineEdit*>())
+        uiVersion |= e->text() == "Release Version 1.0.6.0";
+    EXPECT_TRUE(uiVersion);
+    EXPECT_TRUE(page.FirmwareField()->text().isEmpty());
+    page.Activate();
+    EXPECT_EQ(page.FirmwareField()->text(), " Release Version          0");
+
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("https", &catcher, "open");
+    EXPECT_EQ(page.WebButton()->text(), QString::fromLatin1(kProjectUrl));
+    page.WebButton()->click();
+    QDesktopServices::unsetUrlHandler("https");
+    ASSERT_EQ(catcher.urls.size(), 1);
+    EXPECT_EQ(catcher.urls[0], QUrl(QString::fromLatin1(kProjectUrl)));
+}
+
+TEST(BodyDrag, PressOnTheBodyMovesTheWindowButNotOnAButton) {
+    vqtest::FakeBackend backend;
+    backend.devices = {{"sim0", "Bench NIC"}};
+    CSelectAdapterDlg dialog(backend, false);
+    ASSERT_TRUE(dialog.Start());
+    dialog.move(100, 100);
+    dialog.show();
+    QApplication::processEvents();
+    const QPoint start = dialog.pos();
+    const QPoint body(4, 4); // the dialog's margin
+    ASSERT_EQ(dialog.childAt(body), nullptr);
+    Press(&dialog, body, QEvent::MouseButtonPress, Qt::LeftButton);
+    auto* drag = dialog.findChild<BodyDrag*>();
+    ASSERT_NE(drag, nullptr);
+    if (!drag->Dragging()) GTEST_SKIP() << "the platform moves the window itself";
+    Press(&dialog, body + QPoint(30, 20), QEvent::MouseMove, Qt::LeftButton);
+    Press(&dialog, body + QPoint(30, 20), QEvent::MouseButtonRelease, Qt::NoButton);
+    EXPECT_EQ(dialog.pos(), start + QPoint(30, 20));
+    EXPECT_FALSE(drag->Dragging());
+    // A press on a control stays the control's.
+    QPushButton* cancel = dialog.CancelButton();
+    Press(cancel, QPoint(3, 3), QEvent::MouseButtonPress, Qt::LeftButton);
+    EXPECT_FALSE(drag->Dragging());
+    Press(cancel, QPoint(3, 3), QEvent::MouseButtonRelease, Qt::NoButton);
+}
+
+TEST(Termination, SignalArrivesThroughTheEventLoop) {
+    TerminationNotifier notifier;
+    ASSERT_TRUE(notifier.Installed());
+    int received = 0;
+    QObject::connect(&notifier, &TerminationNotifier::terminationRequested, [&](int n) { received = n; });
+    ::raise(SIGTERM); // would end the process without the handler
+    QElapsedTimer t;
+    t.start();
+    while (!received && t.elapsed() < 2000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(received, SIGTERM);
+}
+
+#include "sheet_test.moc"
