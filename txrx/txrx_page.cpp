@@ -531,6 +531,11 @@ bool CTXRXPage::TimerActive(int tid) const {
     return t && t->isActive();
 }
 
+int CTXRXPage::TimerPeriod(int tid) const {
+    const QTimer* t = TimerFor(tid);
+    return t ? t->interval() : 0;
+}
+
 void CTXRXPage::OnTimer(int tid) {
     switch (tid) {
     case kTimerCounters: {

@@ -77,6 +77,7 @@ class CTXRXPage : public QAPage, public IControlPanel, public ITxRxPageOps, publ
     // Timer bodies (the page's timers call them).
     void OnTimer(int id);
     bool TimerActive(int id) const;
+    int TimerPeriod(int id) const;
     bool CounterPollingOn() const { return pollingOn_; }
 
     // ---- Control actions ----
