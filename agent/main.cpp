@@ -98,6 +98,8 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // Line by line, also into a pipe: whoever started us waits for the start line.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     auto board = std::make_shared<vq::agent::BoardModel>();
     vq::agent::PcapServer server(board, options);
     std::string error;

@@ -146,7 +146,7 @@ std::string PcapServer::DescribeFaults(const ServeOptions& o) {
     std::string s;
     auto add = [&s](const std::string& part) { s += (s.empty() ? "" : ", ") + part; };
     char text[128];
-    if (o.faults.dropEveryNth) add("drop every " + std::to_string(o.faults.dropEveryNth) + ". response");
+    if (o.faults.dropEveryNth) add("drop one response in " + std::to_string(o.faults.dropEveryNth));
     if (o.faults.delayMs) add("delay " + std::to_string(o.faults.delayMs) + " ms");
     if (o.faults.failCommand >= 0) {
         std::snprintf(text, sizeof text, "command %d answered with status 0x%04X", o.faults.failCommand,

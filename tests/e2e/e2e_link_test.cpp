@@ -293,7 +293,7 @@ TEST_F(E2eLinkTest, FaultBadStatus) {
 }
 
 TEST_F(E2eLinkTest, FaultDroppedResponse) {
-    StartAgent({"--drop-every", "3"});
+    StartAgent({"--drop-every", "3", "-v"});
     std::uint32_t v = 0;
     EXPECT_EQ(dev.MacRead(0x1000, v), 0);
     EXPECT_EQ(dev.MacRead(0x1000, v), 0);
@@ -306,6 +306,11 @@ TEST_F(E2eLinkTest, FaultDroppedResponse) {
     EXPECT_EQ(dev.MacRead(0x1000, v), 0);
     EXPECT_EQ(v, 0x94470101u);
     EXPECT_EQ(prompter.Texts().size(), 1u);
+    const std::string out = StopAgent();
+    EXPECT_NE(
+        out.find("seq 1 MAC Read status 0x0000\nseq 2 MAC Read status 0x0000 (dropped)\nseq 3 MAC Read"),
+        std::string::npos)
+        << out;
 }
 
 TEST_F(E2eLinkTest, FaultStaleResponseFirstIsSkipped) {
