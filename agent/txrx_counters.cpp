@@ -43,7 +43,11 @@ void TxRxCountersDevice::Reset(BoardModel&) {
     startTxCount = 0;
     lastPayload.clear();
     clockKnown_ = false;
-    txUs_ = rxUs_ = 0;
+    txUs_ = 0;
+    for (auto& f : frames_)
+        f = 0;
+    for (auto& e : events_)
+        e = 0;
     for (auto& r : rings_)
         r = 0;
     for (auto& c : consumed_)
@@ -72,7 +76,13 @@ void TxRxCountersDevice::Produce(std::uint64_t nowUs, BoardModel& board) {
         rings_[ringWord_] += delta;
         if (receiving && (board.RawMac(0x1004) & 0x20)) loopback_ += delta;
     }
-    if (receiving) rxUs_ += dt;
+    if (receiving) {
+        for (int i = 0; i < 4; ++i)
+            frames_[i] += dt * rxRate[i] / 1e6;
+        const double rates[4] = {fcsRate, phyRate, falseCcaRate, overflowRate};
+        for (int i = 0; i < 4; ++i)
+            events_[i] += dt * rates[i] / 1e6;
+    }
 }
 
 void TxRxCountersDevice::Advance(BoardModel& board, std::uint64_t nowUs) {
@@ -121,8 +131,11 @@ bool TxRxCountersDevice::Command(BoardModel& board, std::uint16_t id, const std:
         return true;
     case vq::cmd::ResetCounter:
         transmitted = 0;
-        txUs_ = transmitting && frameUs > 0 ? 0 : txUs_;
-        rxUs_ = 0;
+        txUs_ = 0;
+        for (auto& f : frames_)
+            f = 0;
+        for (auto& e : events_)
+            e = 0;
         loopback_ = 0;
         for (auto& r : rings_)
             r = 0;
@@ -131,7 +144,7 @@ bool TxRxCountersDevice::Command(BoardModel& board, std::uint16_t id, const std:
         return true;
     case vq::cmd::GetRxCounter: {
         for (int i = 0; i < 4; ++i) {
-            std::uint32_t v = std::uint32_t(rxUs_ * rxRate[i] / 1e6);
+            std::uint32_t v = std::uint32_t(frames_[i] + 1e-6);
             if (i == 0) v += loopback_;
             be32(v);
         }
@@ -152,21 +165,21 @@ bool TxRxCountersDevice::Command(BoardModel& board, std::uint16_t id, const std:
 }
 
 bool TxRxCountersDevice::MacRead(BoardModel& board, std::uint32_t address, std::uint32_t& value) {
-    auto take = [this](int i, double rate) {
-        const std::uint64_t produced = std::uint64_t(rxUs_ * rate / 1e6);
+    auto take = [this](int i) {
+        const std::uint64_t produced = std::uint64_t(events_[i] + 1e-6);
         const std::uint64_t pending = produced > consumed_[i] ? produced - consumed_[i] : 0;
         consumed_[i] = produced;
         return std::uint32_t(pending > 0xFFFF ? 0xFFFF : pending);
     };
     switch (address) {
     case 0x1700: // FCS errors (low half), PHY errors (high half)
-        value = take(0, fcsRate) | (take(1, phyRate) << 16);
+        value = take(0) | (take(1) << 16);
         return true;
     case 0x1704: // false CCA
-        value = take(2, falseCcaRate);
+        value = take(2);
         return true;
     case 0x1708: // RX overflow (high half)
-        value = take(3, overflowRate) << 16;
+        value = take(3) << 16;
         return true;
     default:
         return false;

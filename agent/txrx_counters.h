@@ -53,7 +53,8 @@ class TxRxCountersDevice : public BoardDevice {
     std::uint64_t lastUs_ = 0;
     bool clockKnown_ = false;
     double txUs_ = 0;             // transmit time since StartTX
-    double rxUs_ = 0;             // receive time since the last reset
+    double frames_[4] = {};       // frames received since the last reset (words 0..3)
+    double events_[4] = {};       // FCS, PHY, false CCA, overflow events since the last reset
     std::uint32_t rings_[6] = {}; // words 4..9
     unsigned ringWord_ = 0;
     std::uint32_t loopback_ = 0;     // transmitted frames received back
