@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QThread>
 #include <QVBoxLayout>
 
 namespace vq {
@@ -67,6 +68,12 @@ void CTXRXPage::SetDialogRunner(DialogRunner runner) {
 
 int CTXRXPage::RunDialog(QDialog& dialog) {
     return Runner() ? Runner()(dialog) : dialog.exec();
+}
+
+bool CTXRXPage::Marshal(std::function<void()> f) {
+    if (QThread::currentThread() == thread()) return false;
+    QMetaObject::invokeMethod(this, std::move(f), Qt::BlockingQueuedConnection);
+    return true;
 }
 
 CTXRXPage::CTXRXPage(QWidget* parent) : QAPage("TX/RX", parent) {
@@ -591,31 +598,37 @@ void CTXRXPage::OnDestroyPage() {
 // ---- Sheet services -------------------------------------------------------------
 
 void CTXRXPage::SelectChannel(int index) {
+    if (Marshal([this, index] { SelectChannel(index); })) return;
     SetSelection(id::Channel, index);
     OnChannelSelected();
 }
 
 void CTXRXPage::SelectBandwidth(int index) {
+    if (Marshal([this, index] { SelectBandwidth(index); })) return;
     SetSelection(id::Bandwidth, index);
     State().bandwidthIndex = index;
     TxRxRadio().ApplyBandwidth(*this);
 }
 
 void CTXRXPage::SelectRxPath(int index) {
+    if (Marshal([this, index] { SelectRxPath(index); })) return;
     SetSelection(id::RxPathList, index);
     TxRxRadio().ApplyRxPathSelection(*this);
 }
 
 void CTXRXPage::SetOneRxPath(bool on) {
+    if (Marshal([this, on] { SetOneRxPath(on); })) return;
     SetChecked(id::OneRxPath, on);
     TxRxRadio().ApplyRxPath(*this);
 }
 
 void CTXRXPage::SetChannelListIndex(int index) {
+    if (Marshal([this, index] { SetChannelListIndex(index); })) return;
     SetSelection(id::Channel, index);
 }
 
 void CTXRXPage::ShowSharedValues(std::uint8_t p0, std::uint8_t p1, std::uint8_t fo) {
+    if (Marshal([=, this] { ShowSharedValues(p0, p1, fo); })) return;
     SetText(id::TxPower0, QString::asprintf("%02X", p0));
     if (State().TxPathCount() >= 2) SetText(id::TxPower1, QString::asprintf("%02X", p1));
     SetText(id::FreqOffset, QString::asprintf("%02X", fo));
@@ -840,6 +853,7 @@ int CTXRXPage::DacChoice() const {
 }
 
 void CTXRXPage::ToggleTx() {
+    if (Marshal([this] { ToggleTx(); })) return;
     if (txRunning_)
         StopTx();
     else
@@ -978,6 +992,7 @@ void CTXRXPage::RestartContinuousTx() {
 }
 
 void CTXRXPage::ToggleRx() {
+    if (Marshal([this] { ToggleRx(); })) return;
     CDeviceCommands dev;
     std::uint32_t v = 0;
     if (!rxRunning_) {
@@ -1019,6 +1034,7 @@ void CTXRXPage::ResetCounters() {
 }
 
 void CTXRXPage::PollCounters() {
+    if (Marshal([this] { PollCounters(); })) return;
     CDeviceCommands dev;
     const PollOutput out = PollBoardCounters(dev, rxRunning_, counters_, TxEnv());
     ApplyTexts(out.texts);

@@ -119,6 +119,9 @@ class CTXRXPage : public QAPage, public IControlPanel, public ITxRxPageOps, publ
     void StartTx();
     void EndCountedTransmission();
     int RunDialog(QDialog& dialog);
+    // Runs `f` on the page's thread and waits when called from another
+    // thread (a worker stopping the tests); false on the page's own thread.
+    bool Marshal(std::function<void()> f);
 
     std::map<int, QWidget*> controls_;
     TxDescriptorValues descriptor_;

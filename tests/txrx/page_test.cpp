@@ -15,7 +15,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace vq;
 using vq::agent::BoardModel;
@@ -550,6 +552,22 @@ TEST_F(TxRxPageTest, SheetServicesAndActivation) {
     EXPECT_EQ(page->Selection(1019), 5);
     EXPECT_EQ(T(1029), "0C");
     EXPECT_EQ(T(1032), "20");
+}
+
+TEST_F(TxRxPageTest, WorkerThreadStopsTheTestsOnThePageThread) {
+    page->ToggleRx();
+    page->ToggleTx();
+    std::atomic<bool> done{false};
+    std::thread worker([&done] {
+        Sheet().StopRunningTests();
+        done = true;
+    });
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    worker.join();
+    EXPECT_FALSE(page->IsRxRunning());
+    EXPECT_FALSE(page->IsTxRunning());
+    EXPECT_FALSE(page->TimerActive(kTimerCounters));
 }
 
 TEST_F(TxRxPageTest, Screenshot) {
