@@ -572,6 +572,10 @@ TEST_F(TxRxPageTest, WorkerThreadStopsTheTestsOnThePageThread) {
 
 TEST_F(TxRxPageTest, Screenshot) {
     if (!qEnvironmentVariableIsSet("VQ_TXRX_SCREENSHOT")) GTEST_SKIP();
+    page->Activate();
+    page->ToggleRx();
+    Advance(1);
+    page->OnTimer(kTimerCounters);
     page->resize(page->sizeHint());
     page->grab().save(qEnvironmentVariable("VQ_TXRX_SCREENSHOT"));
     TxDescriptorValues v;
