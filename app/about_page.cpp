@@ -5,6 +5,7 @@
 
 #include <QDesktopServices>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -47,7 +48,16 @@ CAboutPage::CAboutPage(QWidget* parent) : QAPage(QStringLiteral("About"), parent
     connect(web_, &QPushButton::clicked, this,
             [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kProjectUrl))); });
 
-    auto* layout = new QVBoxLayout(this);
+    // The content keeps the banner's width and stays centred on a wide sheet.
+    auto* column = new QWidget(this);
+    column->setFixedWidth(banner_->sizeHint().width());
+    auto* outer = new QHBoxLayout(this);
+    outer->addStretch(1);
+    outer->addWidget(column, 0, Qt::AlignTop);
+    outer->addStretch(1);
+
+    auto* layout = new QVBoxLayout(column);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(banner_);
     layout->addSpacing(12);
     layout->addLayout(grid);

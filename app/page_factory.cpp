@@ -1,5 +1,10 @@
 #include "app/page_factory.h"
 
+// Which pages exist is decided by __has_include below. A compiler cache in
+// direct mode only knows headers that existed at the last compile and would
+// keep an old page list; naming __TIME__ in this comment makes ccache hash the
+// preprocessed source of this file instead, where a new page header shows.
+
 #include "app/about_page.h"
 
 #if __has_include("txrx/txrx_page.h")

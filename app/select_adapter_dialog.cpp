@@ -127,6 +127,8 @@ bool CSelectAdapterDlg::Start() {
             QString::fromStdString(FormatAdapterEntry(simulatedPosition_, kSimulatedDescription)));
     }
     adapters_->setCurrentIndex(simulatedPosition_ ? simulatedPosition_ - 1 : (count_ ? 0 : -1));
+    // The status line wraps within the list's width instead of widening the dialog.
+    status_->setFixedWidth(qMax(360, adapters_->sizeHint().width()));
     if (devices == 0 && listed) {
         diagnostic = "\nNo interfaces found! Make sure WinPcap is installed.\n";
         std::fputs(diagnostic.c_str(), stdout);
@@ -178,8 +180,12 @@ QString CSelectAdapterDlg::StatusText() const {
 }
 
 void CSelectAdapterDlg::ShowStatus(const std::string& diagnostic) {
-    QString text = QString::fromStdString(diagnostic).trimmed();
-    text.replace('\n', ' ');
+    // One line per line of the diagnostic (the library's own error comes last).
+    QStringList lines = QString::fromStdString(diagnostic).split('\n', Qt::SkipEmptyParts);
+    for (QString& l : lines)
+        l = l.trimmed();
+    lines.removeAll(QString());
+    QString text = lines.join('\n');
     if (LooksLikeMissingPrivilege(diagnostic)) text += QStringLiteral("\n") + CapabilityHint();
     status_->setText(text);
     status_->setVisible(!text.isEmpty());
