@@ -1039,7 +1039,10 @@ void CTXRXPage::PollCounters() {
     const PollOutput out = PollBoardCounters(dev, rxRunning_, counters_, TxEnv());
     ApplyTexts(out.texts);
     const long long r = ParseDecimal(Text(id::Repeat).toStdString());
-    if (r != 0 && std::uint32_t(r) == out.transmitted) EndCountedTransmission();
+    // A continuous mode sends no StartTX: the count left from an earlier burst
+    // must not end it (the BBP would stay in the mode with the page idle).
+    const bool continuous = conti_[0] || conti_[1] || conti_[2];
+    if (r != 0 && std::uint32_t(r) == out.transmitted && !continuous) EndCountedTransmission();
 }
 
 // The board stops by itself after "Repeat" frames; the page follows at the

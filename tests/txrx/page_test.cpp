@@ -256,6 +256,15 @@ TEST_F(TxRxPageTest, ContiTxPrimingBurstThenContinuousTransmission) {
     EXPECT_TRUE(board->RawBbp(22) & 0x80);
     EXPECT_FALSE(page->TimerActive(kTimerCounters));
 
+    // The priming burst's count does not end the continuous transmission.
+    page->SetText(1034, "5");
+    page->ToggleRx();
+    Advance(1);
+    page->OnTimer(kTimerCounters);
+    EXPECT_EQ(T(1074), "5");
+    EXPECT_TRUE(page->IsTxRunning());
+    page->ToggleRx();
+
     page->ToggleTx();
     EXPECT_FALSE(page->IsTxRunning());
     EXPECT_FALSE(board->RawBbp(22) & 0x80);
