@@ -1,13 +1,7 @@
 #include "agent/efuse.h"
-#include "agent/inproc_transport.h"
-#include "link/commands.h"
 #include "link/efuse.h"
-#include "link/link_session.h"
-#include "link/program_state.h"
-#include "link/services.h"
 #include "registers/eeprom/eeprom_logic.h"
-
-#include <gtest/gtest.h>
+#include "tests/support/board_fixture.h"
 
 #include <cstdio>
 #include <cstring>
@@ -15,31 +9,20 @@
 #include <unistd.h>
 
 using namespace vq;
-using vq::agent::BoardModel;
 using vq::agent::EfuseDevice;
-using vq::agent::ExchangeLogEntry;
 
 namespace {
 
-class EepromLogicTest : public ::testing::Test {
+class EepromLogicTest : public vq::test::BoardTest {
   protected:
     void SetUp() override {
-        ResetLink();
-        ResetState();
-        State().efuseLowerByte = 960;
-        State().efuseUpperByte = 1019;
-        State().efuseBlocks = 60;
-        board = vq::agent::AttachSimulatedBoard();
+        BoardTest::SetUp();
+        UseEfuseGeometry();
         fuse = board->Device<EfuseDevice>();
-        SetPrompter(&prompter);
-        SetPause(&pause);
         logic.image = image;
     }
     void TearDown() override {
-        SetPrompter(nullptr);
-        SetPause(nullptr);
-        ResetLink();
-        ResetState();
+        BoardTest::TearDown();
         for (auto& f : files)
             std::remove(f.c_str());
     }
@@ -56,16 +39,7 @@ class EepromLogicTest : public ::testing::Test {
         files.push_back(name);
         return name;
     }
-    std::vector<ExchangeLogEntry> Commands(std::uint16_t id) const {
-        std::vector<ExchangeLogEntry> out;
-        for (const auto& e : board->Log())
-            if (e.commandId == id) out.push_back(e);
-        return out;
-    }
-    std::shared_ptr<BoardModel> board;
     EfuseDevice* fuse = nullptr;
-    RecordingPrompter prompter;
-    RecordingPause pause;
     EepromPageLogic logic;
     std::uint8_t image[kImageSize] = {};
     std::vector<std::string> files;
@@ -151,15 +125,15 @@ TEST_F(EepromLogicTest, SingleByteWriteKeepsTheOtherByte) {
     logic.valueText = "12";
     board->ClearLog();
     logic.ReadWrite();
-    const auto reads = Commands(cmd::EepromRead);
+    const auto reads = Exchanges(cmd::EepromRead);
     ASSERT_GE(reads.size(), 1u);
     EXPECT_EQ(reads[0].payload, (std::vector<std::uint8_t>{0x00, 0x34}));
-    const auto writes = Commands(cmd::EepromWrite);
+    const auto writes = Exchanges(cmd::EepromWrite);
     ASSERT_EQ(writes.size(), 1u);
     EXPECT_EQ(writes[0].payload, (std::vector<std::uint8_t>{0x00, 0x34, 0x12, 0x22}));
     EXPECT_EQ(board->EepromWord(0x34), 0x1222);
     // The LED mode byte is read again after the write.
-    EXPECT_EQ(Commands(cmd::EepromRead).back().payload, (std::vector<std::uint8_t>{0x00, 0x3A}));
+    EXPECT_EQ(Exchanges(cmd::EepromRead).back().payload, (std::vector<std::uint8_t>{0x00, 0x3A}));
 
     // Reading back with Value-Mode: the odd offset shows the high byte.
     logic.mode = 0;
@@ -188,7 +162,7 @@ TEST_F(EepromLogicTest, BlockWriteLengthLimits) {
 
     logic.lengthText = "62";
     logic.ReadWrite();
-    const auto bulk = Commands(cmd::EepromWriteBulk);
+    const auto bulk = Exchanges(cmd::EepromWriteBulk);
     ASSERT_EQ(bulk.size(), 1u);
     EXPECT_EQ(bulk[0].payload.size(), 4u + 62u);
     EXPECT_EQ(GetBe16(bulk[0].payload.data()), 0x40);
@@ -212,7 +186,7 @@ TEST_F(EepromLogicTest, ContentReadIsClampedToTheContent) {
     logic.valueMode = false;
     logic.offsetText = "1F0";
     logic.ReadWrite();
-    const auto bulk = Commands(cmd::EepromReadBulk);
+    const auto bulk = Exchanges(cmd::EepromReadBulk);
     ASSERT_EQ(bulk.size(), 1u);
     EXPECT_EQ(bulk[0].payload, (std::vector<std::uint8_t>{0x01, 0xF0, 0x00, 0x10}));
     EXPECT_EQ(std::memcmp(image + 0x1F0, board->Eeprom() + 0x1F0, 16), 0);
@@ -322,7 +296,7 @@ TEST_F(EepromLogicTest, LoadFileKeepsTxPowerRangesAndFillsShortFiles) {
     std::memcpy(before, current, 512);
     logic.keepTxPower = true;
     logic.LoadFile(TempFile(file));
-    const auto all = Commands(cmd::EepromWriteAll);
+    const auto all = Exchanges(cmd::EepromWriteAll);
     ASSERT_EQ(all.size(), 1u);
     ASSERT_EQ(all[0].payload.size(), 512u);
     for (int i = 0; i < 512; ++i) {
@@ -426,11 +400,11 @@ TEST_F(EepromLogicTest, LedSetInEfuseWritesTheWholeContentOnce) {
 TEST_F(EepromLogicTest, MacAddressWrites) {
     logic.macTexts = {"001122334455", "66778899AABB", "CCDDEEFF0011"};
     logic.SetMacAddress(0);
-    const auto bulk = Commands(cmd::EepromWriteBulk);
+    const auto bulk = Exchanges(cmd::EepromWriteBulk);
     ASSERT_EQ(bulk.size(), 1u);
     EXPECT_EQ(bulk[0].payload, (std::vector<std::uint8_t>{0, 4, 0, 6, 0x11, 0x00, 0x33, 0x22, 0x55, 0x44}));
     logic.SetMacAddress(1);
-    const auto words = Commands(cmd::EepromWrite);
+    const auto words = Exchanges(cmd::EepromWrite);
     ASSERT_EQ(words.size(), 3u);
     EXPECT_EQ(words[0].payload, (std::vector<std::uint8_t>{0, 0x28, 0x77, 0x66}));
     EXPECT_EQ(words[2].payload, (std::vector<std::uint8_t>{0, 0x2C, 0xBB, 0xAA}));

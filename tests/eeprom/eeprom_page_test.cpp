@@ -1,12 +1,7 @@
 #include "agent/efuse.h"
-#include "agent/inproc_transport.h"
-#include "app/core/ui_services.h"
 #include "controls/hex_edit.h"
-#include "link/commands.h"
-#include "link/link_session.h"
-#include "link/program_state.h"
-#include "link/services.h"
 #include "registers/eeprom/eeprom_page.h"
+#include "tests/support/gui_board_fixture.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -15,38 +10,25 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
 
 using namespace vq;
-using vq::agent::BoardModel;
 using vq::agent::EfuseDevice;
 
 namespace {
 
-class EepromPageTest : public ::testing::Test {
+class EepromPageTest : public vq::test::GuiBoardTest {
   protected:
     void SetUp() override {
-        ResetLink();
-        ResetState();
-        State().efuseLowerByte = 960;
-        State().efuseUpperByte = 1019;
-        State().efuseBlocks = 60;
-        board = vq::agent::AttachSimulatedBoard();
+        GuiBoardTest::SetUp();
+        UseEfuseGeometry();
         fuse = board->Device<EfuseDevice>();
-        SetPrompter(&prompter);
-        SetPause(&pause);
-        SetFileDialogs(&dialogs);
     }
     void TearDown() override {
         page.reset();
-        SetPrompter(nullptr);
-        SetPause(nullptr);
-        SetFileDialogs(nullptr);
-        ResetLink();
-        ResetState();
+        GuiBoardTest::TearDown();
     }
     CEEPROMPage& Open() {
         page = std::make_unique<CEEPROMPage>();
@@ -61,11 +43,7 @@ class EepromPageTest : public ::testing::Test {
         return "?";
     }
     void Click(int id) { page->ControlAs<QAbstractButton>(id)->click(); }
-    std::shared_ptr<BoardModel> board;
     EfuseDevice* fuse = nullptr;
-    RecordingPrompter prompter;
-    RecordingPause pause;
-    ScriptedFileDialogs dialogs;
     std::unique_ptr<CEEPROMPage> page;
 };
 

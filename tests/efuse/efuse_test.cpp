@@ -1,38 +1,19 @@
 #include "agent/efuse.h"
-#include "agent/inproc_transport.h"
-#include "link/commands.h"
 #include "link/efuse.h"
-#include "link/link_session.h"
-#include "link/program_state.h"
-#include "link/services.h"
-
-#include <gtest/gtest.h>
+#include "tests/support/board_fixture.h"
 
 using namespace vq;
-using vq::agent::BoardModel;
 using vq::agent::EfuseDevice;
 
 namespace {
 
-class EfuseTest : public ::testing::Test {
+class EfuseTest : public vq::test::BoardTest {
   protected:
     void SetUp() override {
-        ResetLink();
-        ResetState();
-        State().efuseLowerByte = 960;
-        State().efuseUpperByte = 1019;
-        State().efuseBlocks = 60;
-        board = vq::agent::AttachSimulatedBoard();
+        BoardTest::SetUp();
+        UseEfuseGeometry();
         fuse = board->Device<EfuseDevice>();
         ASSERT_NE(fuse, nullptr);
-        SetPrompter(&prompter);
-        SetPause(&pause);
-    }
-    void TearDown() override {
-        SetPrompter(nullptr);
-        SetPause(nullptr);
-        ResetLink();
-        ResetState();
     }
     std::uint16_t Read(std::uint16_t offset) {
         std::uint16_t w = 0x5A5A;
@@ -45,10 +26,7 @@ class EfuseTest : public ::testing::Test {
             if (e.commandId == id && e.payload.size() >= 4 && GetBe32(e.payload.data()) == address) ++n;
         return n;
     }
-    std::shared_ptr<BoardModel> board;
     EfuseDevice* fuse = nullptr;
-    RecordingPrompter prompter;
-    RecordingPause pause;
     CDeviceCommands dev;
 };
 

@@ -1,32 +1,12 @@
-#include "agent/inproc_transport.h"
-#include "link/commands.h"
-#include "link/link_session.h"
-#include "link/program_state.h"
-#include "link/services.h"
-
-#include <gtest/gtest.h>
+#include "tests/support/board_fixture.h"
 
 using namespace vq;
-using vq::agent::BoardModel;
 
 namespace {
 
-class CommandsTest : public ::testing::Test {
+class CommandsTest : public vq::test::BoardTest {
   protected:
-    void SetUp() override {
-        ResetLink();
-        ResetState();
-        board = vq::agent::AttachSimulatedBoard();
-        SetPrompter(&prompter);
-    }
-    void TearDown() override {
-        SetPrompter(nullptr);
-        ResetLink();
-        ResetState();
-    }
     std::vector<std::uint8_t> LastPayload() const { return board->Log().back().payload; }
-    std::shared_ptr<BoardModel> board;
-    RecordingPrompter prompter;
     CDeviceCommands dev;
 };
 
@@ -70,10 +50,12 @@ TEST_F(CommandsTest, R66FansOutOverReceivePaths) {
     auto log = board->Log();
     ASSERT_EQ(log.size(), 9u);
     const std::uint16_t expect[9] = {8, 9, 9, 8, 9, 9, 8, 9, 9};
-    for (int i = 0; i < 9; ++i) EXPECT_EQ(log[i].commandId, expect[i]) << i;
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(log[i].commandId, expect[i]) << i;
     EXPECT_EQ(log[4].payload, (std::vector<std::uint8_t>{0, 27, 0x20}));
     EXPECT_EQ(log[7].payload, (std::vector<std::uint8_t>{0, 27, 0x40}));
-    for (int p = 0; p < 3; ++p) EXPECT_EQ(board->R66(p), 0x20);
+    for (int p = 0; p < 3; ++p)
+        EXPECT_EQ(board->R66(p), 0x20);
     EXPECT_EQ(board->RawBbp(27) & 0x60, 0x40); // left on the last path
 
     State().antennaConfig = 0x30;
@@ -91,8 +73,7 @@ TEST_F(CommandsTest, RfAccessThroughControlRegister) {
     auto log = board->Log();
     // Poll read of 0x500, then the write with bank/register/data/write/start bits.
     EXPECT_EQ(log[log.size() - 2].commandId, cmd::MacRead);
-    EXPECT_EQ(log.back().payload,
-              (std::vector<std::uint8_t>{0, 0, 5, 0, 0x01, 0x61, 0xA5, 0x11}));
+    EXPECT_EQ(log.back().payload, (std::vector<std::uint8_t>{0, 0, 5, 0, 0x01, 0x61, 0xA5, 0x11}));
     std::uint8_t r = 0;
     board->Rf(7, 63) = 0x3C;
     dev.RfAccess(0, 7, 63, r);
@@ -119,7 +100,8 @@ TEST_F(CommandsTest, EepromCommandsAndBuffer) {
     EXPECT_EQ(LastPayload(), (std::vector<std::uint8_t>{1, 0, 0, 4, 0x11, 0x11, 0x22, 0x22}));
     EXPECT_EQ(board->EepromWord(0x102), 0x2222);
     std::uint16_t all[256];
-    for (int i = 0; i < 256; ++i) all[i] = std::uint16_t(i * 3);
+    for (int i = 0; i < 256; ++i)
+        all[i] = std::uint16_t(i * 3);
     EXPECT_EQ(dev.EepromWriteAll(all), 0);
     EXPECT_EQ(board->EepromWord(0x1FE), 255 * 3);
 
@@ -154,7 +136,8 @@ TEST_F(CommandsTest, CountersAndTestControl) {
     EXPECT_TRUE(board->ateMode);
     dev.StopAte();
     EXPECT_FALSE(board->ateMode);
-    for (const auto& t : prompter.Texts()) ADD_FAILURE() << t;
+    for (const auto& t : prompter.Texts())
+        ADD_FAILURE() << t;
 }
 
 TEST_F(CommandsTest, FailureTextsAndUntouchedOutputs) {

@@ -3,22 +3,10 @@
 // directory.
 #pragma once
 
-#include "agent/inproc_transport.h"
 #include "agent/mac_memory.h"
-#include "app/core/ui_services.h"
 #include "link/command_frame.h"
-#include "link/commands.h"
-#include "link/link_session.h"
-#include "link/program_state.h"
-#include "link/services.h"
+#include "tests/support/gui_board_fixture.h"
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace mactest {
@@ -30,43 +18,16 @@ struct Access {
     bool operator==(const Access&) const = default;
 };
 
-class MacFixture : public ::testing::Test {
+class MacFixture : public vq::test::GuiBoardTest, protected vq::test::ScratchFiles {
   protected:
+    MacFixture() : ScratchFiles("vq_mac_") {}
     void SetUp() override {
-        vq::ResetLink();
-        vq::ResetState();
+        GuiBoardTest::SetUp();
         vq::State().antennaConfig = 0x22; // two receive paths
-        board = vq::agent::AttachSimulatedBoard();
         memory = board->Device<vq::agent::MacMemoryDevice>();
         ASSERT_NE(memory, nullptr);
-        vq::SetPrompter(&prompter);
-        vq::SetPause(&pause);
-        vq::SetFileDialogs(&dialogs);
-        static int serial = 0;
-        dir = std::filesystem::temp_directory_path() /
-              ("vq_mac_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override {
-        vq::SetFileDialogs(nullptr);
-        vq::SetPause(nullptr);
-        vq::SetPrompter(nullptr);
-        vq::ResetLink();
-        vq::ResetState();
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
     }
 
-    std::string Path(const std::string& name) const { return (dir / name).string(); }
-    static void WriteFile(const std::string& path, const std::string& bytes) {
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
-    static std::string ReadFile(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
     // MAC reads, writes and multi-reads of the exchange log, in order.
     std::vector<Access> MacAccesses() const {
         std::vector<Access> out;
@@ -88,12 +49,7 @@ class MacFixture : public ::testing::Test {
         return out;
     }
 
-    std::shared_ptr<vq::agent::BoardModel> board;
     vq::agent::MacMemoryDevice* memory = nullptr;
-    vq::RecordingPrompter prompter;
-    vq::RecordingPause pause;
-    vq::ScriptedFileDialogs dialogs;
-    std::filesystem::path dir;
 };
 
 } // namespace mactest

@@ -68,8 +68,8 @@ TEST_F(RfPageTest, BitSevenOfR0IsReadModifiedWrittenThenTheBankReread) {
     board->ClearLog();
     bit7->click();
     // RF read: poll, start, poll; RF write: poll, start; then one bulk read.
-    EXPECT_EQ(Commands(), (std::vector<std::uint16_t>{cmd::MacRead, cmd::MacWrite, cmd::MacRead, cmd::MacRead,
-                                                      cmd::MacWrite, cmd::RfReadBulk}));
+    EXPECT_EQ(CommandIds(), (std::vector<std::uint16_t>{cmd::MacRead, cmd::MacWrite, cmd::MacRead,
+                                                        cmd::MacRead, cmd::MacWrite, cmd::RfReadBulk}));
     EXPECT_EQ(MacWrites(kRfControlRegister), (std::vector<std::uint32_t>{0x00000001, 0x00008111}));
     const auto bulk = board->Log().back().payload;
     EXPECT_EQ(bulk, (std::vector<std::uint8_t>{0, 0, 0, 0, 0, 64}));
