@@ -1,0 +1,74 @@
+// What the benchmarks share: the raw AF_PACKET floor of a veth pair (an echo
+// of 60-byte frames on the far end) and the set-up of a pair with the echo
+// and vq9447-agent in its namespace and the tool's libpcap link on this end.
+#pragma once
+
+#include "link/services.h"
+#include "tests/support/testnet.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace vq::bench {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::duration d);
+
+// Clock::now() + `seconds`.
+Clock::time_point After(double seconds);
+
+constexpr std::uint16_t kEchoType = 0x88B5; // local experimental ethertype, kept apart from 0x2880
+constexpr std::size_t kEchoFrame = 60;
+
+// AF_PACKET socket for kEchoType bound to `interface`; a receive time-out when
+// `timeoutMs` > 0. -1 on failure (errno set).
+int OpenPacketSocket(const char* interface, int timeoutMs);
+
+// The far end of the floor measurement: every frame goes straight back.
+// Runs in a forked child inside the namespace; system calls only.
+int EchoLoop(const char* interface);
+
+struct Tally {
+    unsigned long exchanges = 0;
+    unsigned long failures = 0;
+    double seconds = 0;
+    double Rate() const { return seconds > 0 ? exchanges / seconds : 0; }
+};
+
+// Raw round trips on the tool end for `duration` seconds, added to `tally`.
+void RunFloor(int fd, const unsigned char source[6], double duration, Tally& tally);
+
+// A veth pair with the echo and vq9447-agent on its far end, and on this end
+// the floor socket and the tool's link opened on the pair.
+struct Rig {
+    Rig() = default;
+    Rig(const Rig&) = delete;
+    Rig& operator=(const Rig&) = delete;
+    ~Rig(); // closes the floor socket, restores the default prompter
+
+    void CloseFloor();
+
+    std::unique_ptr<testnet::VethPair> pair;
+    std::unique_ptr<testnet::ChildProcess> echo;
+    std::unique_ptr<testnet::ChildProcess> agent;
+    unsigned char toolMac[6] = {};
+    int floorSocket = -1;
+    RecordingPrompter prompter; // installed while the rig is up
+};
+
+struct RigHooks {
+    std::function<void()> beforeFarEnds; // the far ends inherit what it sets (CPU affinity)
+    std::function<void()> afterFarEnds;
+};
+
+// Creates pair "<tag>" and prints it, starts the echo and the agent in its
+// namespace, opens the floor socket (200 ms receive time-out) and the libpcap
+// link with the rig's prompter installed. On failure prints "<program>: ..."
+// to standard error and returns null.
+std::unique_ptr<Rig> SetUpRig(const char* program, const char* tag, const RigHooks& hooks = {});
+
+} // namespace vq::bench
