@@ -18,8 +18,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QRadioButton>
-#include <QRegularExpressionValidator>
 
 namespace vq {
 
@@ -76,53 +74,10 @@ bool ConfirmOverwrite(const QString& path) {
 
 } // namespace
 
-CRFPage::CRFPage(QWidget* parent) : QAPage(QStringLiteral("RF Page 1"), parent) {
-    auto* outer = new QVBoxLayout(this);
-    grid_ = new rf::RegisterGrid(0, this);
-    connect(grid_, &rf::RegisterGrid::BitClicked, this, &CRFPage::OnBitButton);
-    outer->addWidget(grid_);
-
-    // Bank, single register access and re-read, below R30/R31.
-    auto* side = new QWidget(this);
-    auto* sideBox = new QVBoxLayout(side);
-    sideBox->setContentsMargins(0, 8, 0, 0);
-    sideBox->addWidget(new QLabel(QStringLiteral("RF Bank Sel"), side));
-    bankCombo_ = Named(new QComboBox(side), 1267);
-    bankCombo_->setMinimumWidth(180);
-    connect(bankCombo_, &QComboBox::activated, this, &CRFPage::OnBankSelected);
-    sideBox->addWidget(bankCombo_);
-    auto* modeGroup = new QGroupBox(QStringLiteral("MODE"), side);
-    auto* modeBox = new QHBoxLayout(modeGroup);
-    readRadio_ = Named(new QRadioButton(QStringLiteral("&READ"), modeGroup), 1398);
-    writeRadio_ = Named(new QRadioButton(QStringLiteral("&WRITE"), modeGroup), 1399);
-    readRadio_->setChecked(true);
-    connect(readRadio_, &QRadioButton::clicked, this, &CRFPage::OnModeRead);
-    connect(writeRadio_, &QRadioButton::clicked, this, &CRFPage::OnModeWrite);
-    modeBox->addWidget(readRadio_);
-    modeBox->addWidget(writeRadio_);
-    sideBox->addWidget(modeGroup);
-    auto* access = new QGridLayout();
-    access->addWidget(new QLabel(QStringLiteral("Register ID"), side), 0, 0);
-    regIdEdit_ = Edit(side, 1400, 2, 40);
-    regIdEdit_->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), regIdEdit_));
-    access->addWidget(regIdEdit_, 0, 1);
-    access->addWidget(new QLabel(QStringLiteral("Value"), side), 1, 0);
-    valueEdit_ = Edit(side, 1401, 2, 40);
-    valueEdit_->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9A-Fa-f]*"), valueEdit_));
-    access->addWidget(valueEdit_, 1, 1);
-    rwButton_ = Named(new QPushButton(QStringLiteral("R / W"), side), 1402);
-    connect(rwButton_, &QPushButton::clicked, this, &CRFPage::OnReadWrite);
-    access->addWidget(rwButton_, 0, 2, 2, 1);
-    access->setColumnStretch(3, 1);
-    sideBox->addLayout(access);
-    readAllButton_ = Named(new QPushButton(QStringLiteral("Read &All"), side), 1365);
-    connect(readAllButton_, &QPushButton::clicked, this, &CRFPage::Refresh);
-    sideBox->addWidget(readAllButton_);
-    sideBox->addStretch();
-    grid_->Layout()->addWidget(side, 2, 3, 8, 1, Qt::AlignTop | Qt::AlignLeft);
-
+CRFPage::CRFPage(QWidget* parent)
+    : CRFBankPage(QStringLiteral("RF Page 1"), 0, {1267, 1398, 1399, 1400, 1401, 1402}, parent) {
     auto* bottom = new QHBoxLayout();
-    outer->addLayout(bottom);
+    outer_->addLayout(bottom);
 
     // Chip info.
     auto* chipGroup = new QGroupBox(QStringLiteral("Chip Info"), this);
@@ -209,7 +164,7 @@ CRFPage::CRFPage(QWidget* parent) : QAPage(QStringLiteral("RF Page 1"), parent) 
     scriptBox->addWidget(loadButton_, 2, 1);
     bottom->addLayout(scriptBox);
     bottom->addStretch();
-    outer->addStretch(1);
+    outer_->addStretch(1);
 
     // Controls of the page that are not shown; the two buttons keep their actions.
     rEdit_ = Edit(this, 1178, 0, 60);
@@ -239,6 +194,7 @@ CRFPage::~CRFPage() {
 }
 
 void CRFPage::ControlsToValues() {
+    CRFBankPage::ControlsToValues();
     vco_ = vcoEdit_->text();
     n_ = nEdit_->text();
     k_ = kEdit_->text();
@@ -247,12 +203,10 @@ void CRFPage::ControlsToValues() {
     txPower0_ = txPower0Edit_->text();
     txPower1_ = txPower1Edit_->text();
     freqOffset_ = freqOffsetEdit_->text();
-    regId_ = regIdEdit_->text();
-    value_ = valueEdit_->text();
-    mode_ = writeRadio_->isChecked() ? 1 : 0;
 }
 
 void CRFPage::ValuesToControls() {
+    CRFBankPage::ValuesToControls();
     vcoEdit_->setText(vco_);
     nEdit_->setText(n_);
     kEdit_->setText(k_);
@@ -261,9 +215,6 @@ void CRFPage::ValuesToControls() {
     txPower0Edit_->setText(txPower0_);
     txPower1Edit_->setText(txPower1_);
     freqOffsetEdit_->setText(freqOffset_);
-    regIdEdit_->setText(regId_);
-    valueEdit_->setText(value_);
-    (mode_ ? writeRadio_ : readRadio_)->setChecked(true);
 }
 
 void CRFPage::Show(QLineEdit* edit, QString& value, const QString& text) {
@@ -294,14 +245,7 @@ void CRFPage::OnInitDialog() {
     rdivCombo_->setCurrentIndex(0);
     powerDownCombo_->setCurrentIndex(0);
 
-    bankCombo_->clear();
-    for (int b = 0; b < rf::kBankCount; ++b)
-        bankCombo_->addItem(QString::fromLatin1(rf::BankName(b)));
-    bankCombo_->setCurrentIndex(State().rfBank);
-
-    valueEdit_->setReadOnly(true);
-    mode_ = 0;
-    readRadio_->setChecked(true);
+    InitAccessControls();
 
     vcoValue_ = 3.216;
     Show(vcoEdit_, vco_, QString::asprintf("%.5f", vcoValue_));
@@ -329,8 +273,7 @@ void CRFPage::OnSetActive() {
     ShowSynthValues(st.channelIndex);
     ValuesToControls();
 
-    bankCombo_->setCurrentIndex(st.rfBank);
-    Refresh();
+    ShowCurrentBank();
 }
 
 bool CRFPage::eventFilter(QObject* watched, QEvent* event) {
@@ -346,59 +289,6 @@ void CRFPage::ShowSharedValues(std::uint8_t txPower0, std::uint8_t txPower1, std
     Show(txPower0Edit_, txPower0_, Qs(rf::Hex2(txPower0)));
     if (State().TxPathCount() >= 2) Show(txPower1Edit_, txPower1_, Qs(rf::Hex2(txPower1)));
     Show(freqOffsetEdit_, freqOffset_, Qs(rf::Hex2(freqOffset)));
-}
-
-void CRFPage::Refresh() {
-    CDeviceCommands dev;
-    dev.RfReadBulk(std::uint16_t(State().rfBank), bank_, rf::kRegistersPerBank);
-    for (int r = 0; r < rf::kRegistersPerPage; ++r)
-        grid_->Show(r, bank_[r]);
-    ControlsToValues();
-}
-
-void CRFPage::OnBitButton(int buttonId) {
-    const auto pos = rf::BitFromButtonId(0, buttonId);
-    if (!pos) return;
-    QPushButton* button = grid_->BitButton(pos->reg, pos->bit);
-    const bool clear = rf::CaptionShowsSet(button->text().toStdString());
-    button->setText(clear ? QStringLiteral("0") : QStringLiteral("1"));
-    CDeviceCommands dev;
-    rf::ToggleRfBit(dev, State().rfBank, pos->reg, pos->bit, clear);
-    Refresh();
-}
-
-void CRFPage::OnModeRead() {
-    mode_ = 0;
-    readRadio_->setChecked(true);
-    valueEdit_->setReadOnly(true);
-}
-
-void CRFPage::OnModeWrite() {
-    mode_ = 1;
-    writeRadio_->setChecked(true);
-    valueEdit_->setReadOnly(false);
-}
-
-void CRFPage::OnReadWrite() {
-    ControlsToValues();
-    const unsigned reg = unsigned(rf::DecimalNumber(regId_.toStdString())) & 0xFF;
-    std::uint8_t value = rf::HexByte(value_.toStdString());
-    CDeviceCommands dev;
-    if (mode_ == 0) {
-        dev.RfAccess(0, unsigned(State().rfBank), reg, value);
-        value_ = Qs(rf::Hex2(value));
-        ValuesToControls();
-    } else {
-        dev.RfAccess(1, unsigned(State().rfBank), reg, value);
-    }
-    Refresh();
-}
-
-void CRFPage::OnBankSelected(int bank) {
-    if (bank < 0 || bank >= rf::kBankCount) return;
-    State().rfBank = bank;
-    bankCombo_->setCurrentIndex(bank);
-    Refresh();
 }
 
 void CRFPage::OnChannelSelected(int index) {
