@@ -1,6 +1,7 @@
 #include "registers/bbp/bbp_files.h"
 
 #include "link/services.h"
+#include "link/text_files.h"
 
 #include <cstdio>
 
@@ -84,11 +85,7 @@ void Write(CDeviceCommands& dev, unsigned reg, std::uint8_t value) {
 } // namespace
 
 bool ReadLine(std::FILE* file, std::string& line) {
-    line.clear();
-    int c = std::getc(file);
-    if (c == EOF) return false;
-    for (; c != EOF && c != '\n'; c = std::getc(file))
-        if (line.size() < kMaxLineChars) line.push_back(char(c));
+    if (!ReadTextLine(file, line)) return false;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return true;
 }
@@ -120,10 +117,6 @@ std::string PapdLine(std::uint8_t value) {
 std::string CaptureValueText(std::uint8_t byte) {
     const int v = std::int8_t(byte);
     return (v > 0 ? "+" : "") + std::to_string(v) + "\t";
-}
-
-std::string WithTxtIfMissing(const std::string& name) {
-    return name.find(".txt") == std::string::npos ? name + ".txt" : name;
 }
 
 std::string WithTxtAlways(const std::string& name) {

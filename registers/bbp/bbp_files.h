@@ -14,7 +14,6 @@
 
 namespace vq::bbp {
 
-constexpr std::size_t kMaxLineChars = 254; // longer lines are cut, the rest is dropped
 constexpr int kRegisterFileLines = 256 + 2 * 512;
 constexpr unsigned kPapdEntries = 256;
 constexpr std::uint8_t kPapdSelect = 16;   // R4 value that maps the PAPD table onto R187/R188
@@ -34,7 +33,7 @@ constexpr unsigned PapdIndex = 187, PapdData = 188;
 // ---- Text helpers -------------------------------------------------------
 
 // One line of a text file without its line end ("\n", "\r\n"); only the first
-// kMaxLineChars characters are kept. False at the end of the file.
+// kTextLineChars (254) characters are kept. False at the end of the file.
 bool ReadLine(std::FILE* file, std::string& line);
 
 // Register number text of the R/W field: a decimal number (leading blanks,
@@ -52,8 +51,7 @@ std::string PapdLine(std::uint8_t value);
 // A capture byte as signed decimal with "+" above zero and a tab: "+12\t", "0\t", "-7\t".
 std::string CaptureValueText(std::uint8_t byte);
 
-// Name rules of the save dialogs.
-std::string WithTxtIfMissing(const std::string& name); // ".txt" appended when the name has none
+// Name rule of the PAPD table's save dialog (the others: WithTxtIfMissing).
 std::string WithTxtAlways(const std::string& name);
 
 // ---- Parsers --------------------------------------------------------------

@@ -4,10 +4,10 @@
 #include "app/core/ui_services.h"
 #include "link/commands.h"
 #include "link/services.h"
+#include "link/text_files.h"
 #include "registers/bbp/bbp_files.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QListWidget>
@@ -25,17 +25,6 @@ const char kCaptureFilter[] = "BBP Register File (*.bbp)|*.bbp||";
 
 std::string LocalPath(const QString& name) {
     return QFile::encodeName(name).toStdString();
-}
-
-// The save dialog's questions: replace an existing file, create a new one.
-bool ConfirmSave(const std::string& path) {
-    const QString full = QFile::decodeName(path.c_str());
-    const std::string name = QFileInfo(full).fileName().toStdString();
-    if (QFileInfo::exists(full))
-        return ShowMessage(name + " already exists.\nDo you want to replace it?", MsgIcon::Warning,
-                           MsgButtons::YesNo) == MsgResult::Yes;
-    return ShowMessage(name + "\nThis file does not exist.\nDo you want to create it?", MsgIcon::Question,
-                       MsgButtons::YesNo) == MsgResult::Yes;
 }
 
 QPushButton* Button(const QString& text, const char* name, QWidget* parent) {
@@ -93,8 +82,9 @@ CBBPPage::CBBPPage(QWidget* parent)
 void CBBPPage::OnSaveBbpRegs() {
     const QString name = FileDialogs().SaveFile(tr("Open Script File"), ProgramDirectory(), kBbpFilter);
     if (name.isEmpty()) return;
-    const std::string path = bbp::WithTxtIfMissing(LocalPath(name));
-    if (!ConfirmSave(path)) return;
+    // The save dialog's questions: replace an existing file, create a new one.
+    const std::string path = WithTxtIfMissing(LocalPath(name));
+    if (!ConfirmReplaceOrCreate(path)) return;
     WaitCursor wait;
     CDeviceCommands dev;
     bbp::SaveRegisterFile(dev, path);

@@ -221,14 +221,4 @@ std::string MacResolveBesideFile(const std::string& registerFile, const std::str
     return (fs::path(registerFile).parent_path() / p).string();
 }
 
-std::string MacNameWithExtension(const std::string& path, const std::string& extension) {
-    const std::size_t slash = path.find_last_of('/');
-    const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
-    return file.find('.') == std::string::npos ? path + extension : path;
-}
-
-std::string MacDumpName(const std::string& path) {
-    return path.find(".txt") == std::string::npos ? path + ".txt" : path;
-}
-
 } // namespace vq

@@ -74,10 +74,4 @@ MacRegisterLine ParseMacRegisterLine(const std::string& line);
 // A file name of a register file resolved against the register file's directory.
 std::string MacResolveBesideFile(const std::string& registerFile, const std::string& name);
 
-// ---- file name rules --------------------------------------------------------
-// Appends `extension` (".bin", ".mac") when the file name part has no dot.
-std::string MacNameWithExtension(const std::string& path, const std::string& extension);
-// Appends ".txt" when the name does not contain ".txt".
-std::string MacDumpName(const std::string& path);
-
 } // namespace vq

@@ -4,9 +4,10 @@
 #include "controls/hex_edit.h"
 #include "link/commands.h"
 #include "link/services.h"
+#include "link/text_files.h"
 
 #include <QComboBox>
-#include <QFileInfo>
+#include <QFile>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -27,19 +28,6 @@ namespace {
 
 std::string Path(const QString& s) {
     return QFile::encodeName(s).toStdString();
-}
-
-// The save dialog of "Dump" asks before replacing a file and before creating one.
-bool ConfirmDumpTarget(const QString& path) {
-    const QString name = QFileInfo(path).fileName();
-    if (QFileInfo::exists(path))
-        return ShowMessage(
-                   QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(name).toStdString(),
-                   MsgIcon::Warning, MsgButtons::YesNo) == MsgResult::Yes;
-    return ShowMessage(QStringLiteral("%1\nThis file does not exist.\nDo you want to create it?")
-                           .arg(name)
-                           .toStdString(),
-                       MsgIcon::Question, MsgButtons::YesNo) == MsgResult::Yes;
 }
 
 } // namespace
@@ -213,7 +201,7 @@ void CMACPage::OnSaveAs() {
         FileDialogs().SaveFile(QStringLiteral("Save As"), ProgramDirectory(),
                                QStringLiteral("HW Memory content content File (*.bin)|*.bin||"));
     if (chosen.isEmpty()) return;
-    space_.SaveContentFile(MacNameWithExtension(Path(chosen), ".bin"));
+    space_.SaveContentFile(WithExtensionIfNone(Path(chosen), ".bin"));
 }
 
 void CMACPage::OnScriptFile() {
@@ -222,7 +210,7 @@ void CMACPage::OnScriptFile() {
     if (!chosen.isEmpty()) {
         WaitCursor wait;
         CDeviceCommands dev;
-        space_.RunRegisterFile(dev, MacNameWithExtension(Path(chosen), ".mac"), [this](int index) {
+        space_.RunRegisterFile(dev, WithExtensionIfNone(Path(chosen), ".mac"), [this](int index) {
             // The list follows the region; it is read at the end of the file.
             regions_->setCurrentIndex(index);
         });
@@ -261,9 +249,10 @@ void CMACPage::OnDump() {
     const QString chosen = FileDialogs().SaveFile(QStringLiteral("Open File"), ProgramDirectory(),
                                                   QStringLiteral("MAC Files(*.txt)|*.txt||"));
     if (chosen.isEmpty()) return;
-    const QString path = QString::fromStdString(MacDumpName(chosen.toStdString()));
-    if (!ConfirmDumpTarget(path)) return;
-    space_.SaveDumpText(Path(path));
+    // The save dialog of "Dump" asks before replacing a file and before creating one.
+    const std::string path = WithTxtIfMissing(Path(chosen));
+    if (!ConfirmReplaceOrCreate(path)) return;
+    space_.SaveDumpText(path);
 }
 
 void CMACPage::OnLoadScript() {

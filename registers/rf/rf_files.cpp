@@ -2,6 +2,7 @@
 
 #include "link/commands.h"
 #include "link/services.h"
+#include "link/text_files.h"
 #include "registers/rf/rf_values.h"
 
 #include <cctype>
@@ -82,15 +83,6 @@ std::string Format(const char* format, int a, int b, unsigned c) {
 
 } // namespace
 
-bool LineReader::Next(std::string& line) {
-    line.clear();
-    int c = std::fgetc(file_);
-    if (c == EOF) return false;
-    for (; c != EOF && c != '\n'; c = std::fgetc(file_))
-        if (line.size() < kMaxLine) line.push_back(char(c));
-    return true;
-}
-
 ScriptStep ParseScriptLine(const std::string& line, ScriptFields& f) {
     Scanner s(line);
     if (!s.Decimal(f.operation)) return ScriptStep::Skip;
@@ -139,10 +131,9 @@ bool RunRfScript(CDeviceCommands& dev, const std::string& path, IScriptLog& log)
     File f = OpenFile(path, "r");
     if (!f) return false;
     log.Clear();
-    LineReader reader(f.get());
     ScriptFields fields;
     std::string line;
-    while (reader.Next(line)) {
+    while (ReadTextLine(f.get(), line)) {
         const ScriptStep step = ParseScriptLine(line, fields);
         if (step == ScriptStep::Skip) continue;
         std::uint8_t value = std::uint8_t(fields.value);
@@ -172,10 +163,9 @@ bool SaveRfRegisters(CDeviceCommands& dev, const std::string& path) {
 bool LoadRfRegisters(CDeviceCommands& dev, const std::string& path) {
     File f = OpenFile(path, "r");
     if (!f) return false;
-    LineReader reader(f.get());
     RegisterFields fields;
     std::string line;
-    while (reader.Next(line)) {
+    while (ReadTextLine(f.get(), line)) {
         if (!ParseRegisterLine(line, fields)) continue;
         std::uint8_t value = std::uint8_t(fields.value);
         dev.RfAccess(1, unsigned(fields.bank), unsigned(fields.reg), value);

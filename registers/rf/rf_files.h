@@ -12,18 +12,6 @@ class CDeviceCommands;
 
 namespace vq::rf {
 
-// Reads a text file line by line, at most 254 characters a line; the rest of
-// a longer line is dropped rather than taken as a line of its own.
-class LineReader {
-  public:
-    static constexpr std::size_t kMaxLine = 254;
-    explicit LineReader(std::FILE* file) : file_(file) {}
-    bool Next(std::string& line);
-
-  private:
-    std::FILE* file_;
-};
-
 // Numbers of a script line. They persist from line to line: a field that a
 // line does not supply keeps the previous line's number.
 struct ScriptFields {

@@ -3,6 +3,7 @@
 #include "app/core/ui_services.h"
 #include "link/commands.h"
 #include "link/program_state.h"
+#include "link/text_files.h"
 #include "registers/rf/rf_files.h"
 #include "registers/rf/rf_values.h"
 #include "registers/rf/rf_widgets.h"
@@ -11,7 +12,6 @@
 #include <QBoxLayout>
 #include <QComboBox>
 #include <QEvent>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -64,13 +64,6 @@ class ListLog : public rf::IScriptLog {
     QListWidget* list_;
     int& count_;
 };
-
-bool ConfirmOverwrite(const QString& path) {
-    if (!QFileInfo::exists(path)) return true;
-    const std::string text =
-        QFileInfo(path).fileName().toStdString() + " already exists.\nDo you want to replace it?";
-    return ShowMessage(text, MsgIcon::Warning, MsgButtons::YesNo) == MsgResult::Yes;
-}
 
 } // namespace
 
@@ -375,7 +368,7 @@ void CRFPage::OnSaveRfRegs() {
                                           QString::fromLatin1(kRegisterFilter));
     if (path.isEmpty()) return;
     path = Qs(rf::WithTxtExtension(path.toStdString()));
-    if (!ConfirmOverwrite(path)) return;
+    if (!ConfirmReplace(path.toStdString())) return;
     CDeviceCommands dev;
     WaitCursor wait;
     rf::SaveRfRegisters(dev, path.toStdString());
@@ -408,7 +401,7 @@ void CRFPage::OnTestReadWrite() {
     QString path = FileDialogs().SaveFile(QStringLiteral("Open Txt File"), ProgramDirectory(),
                                           QString::fromLatin1(kTestFilter));
     if (path.isEmpty()) return;
-    path = Qs(rf::WithExtensionIfNone(path.toStdString()));
+    path = Qs(WithExtensionIfNone(path.toStdString(), ".txt"));
     CDeviceCommands dev;
     WaitCursor wait;
     rf::TestRegisterReadWrite(dev, path.toStdString(), State().rfBank);

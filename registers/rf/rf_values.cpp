@@ -119,9 +119,4 @@ std::string WithTxtExtension(const std::string& path) {
     return path + ".txt";
 }
 
-std::string WithExtensionIfNone(const std::string& path) {
-    if (path.find('.', NameStart(path)) != std::string::npos) return path;
-    return path + ".txt";
-}
-
 } // namespace vq::rf

@@ -68,7 +68,5 @@ std::string Hex2(unsigned value);
 // Register and dump files: ".txt" is appended when the file name does not
 // contain ".txt" anywhere.
 std::string WithTxtExtension(const std::string& path);
-// Test files: ".txt" is appended when the file name has no "." at all.
-std::string WithExtensionIfNone(const std::string& path);
 
 } // namespace vq::rf

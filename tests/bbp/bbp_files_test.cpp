@@ -1,4 +1,5 @@
 #include "registers/bbp/bbp_files.h"
+#include "link/text_files.h"
 
 #include "bbp_test_support.h"
 

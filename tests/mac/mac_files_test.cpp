@@ -1,3 +1,4 @@
+#include "link/text_files.h"
 #include "registers/mac/mac_files.h"
 
 #include <gtest/gtest.h>
@@ -66,10 +67,10 @@ TEST(MacFiles, FieldsExtensionsAndLongLines) {
     EXPECT_EQ(ParseMacHexField("1Fg0"), 0x1Fu);
     EXPECT_EQ(ParseMacHexField(""), 0u);
     EXPECT_EQ(ParseMacHexField("0x10"), 0u);
-    EXPECT_EQ(MacNameWithExtension("/tmp/a.b/dump", ".bin"), "/tmp/a.b/dump.bin");
-    EXPECT_EQ(MacNameWithExtension("/tmp/x.dat", ".bin"), "/tmp/x.dat");
-    EXPECT_EQ(MacDumpName("/tmp/dump"), "/tmp/dump.txt");
-    EXPECT_EQ(MacDumpName("/tmp/dump.txt.old"), "/tmp/dump.txt.old");
+    EXPECT_EQ(WithExtensionIfNone("/tmp/a.b/dump", ".bin"), "/tmp/a.b/dump.bin");
+    EXPECT_EQ(WithExtensionIfNone("/tmp/x.dat", ".bin"), "/tmp/x.dat");
+    EXPECT_EQ(WithTxtIfMissing("/tmp/dump"), "/tmp/dump.txt");
+    EXPECT_EQ(WithTxtIfMissing("/tmp/dump.txt.old"), "/tmp/dump.txt.old");
     EXPECT_EQ(MacResolveBesideFile("/data/regs/set.mac", "my file.bin"), "/data/regs/my file.bin");
     EXPECT_EQ(MacResolveBesideFile("/data/regs/set.mac", "/abs.bin"), "/abs.bin");
 

@@ -1,3 +1,4 @@
+#include "link/text_files.h"
 #include "registers/rf/rf_files.h"
 #include "registers/rf/rf_values.h"
 #include "registers/rf/synth_table.h"
@@ -86,9 +87,9 @@ TEST(RfValues, ExtensionRulesLookAtTheFileName) {
     EXPECT_EQ(WithTxtExtension("/p/regs.txt.bak"), "/p/regs.txt.bak");
     EXPECT_EQ(WithTxtExtension("/p/regs.dat"), "/p/regs.dat.txt");
     EXPECT_EQ(WithTxtExtension("/a.txt/regs"), "/a.txt/regs.txt");
-    EXPECT_EQ(WithExtensionIfNone("/p/test"), "/p/test.txt");
-    EXPECT_EQ(WithExtensionIfNone("/p/test.log"), "/p/test.log");
-    EXPECT_EQ(WithExtensionIfNone("/p.d/test"), "/p.d/test.txt");
+    EXPECT_EQ(WithExtensionIfNone("/p/test", ".txt"), "/p/test.txt");
+    EXPECT_EQ(WithExtensionIfNone("/p/test.log", ".txt"), "/p/test.log");
+    EXPECT_EQ(WithExtensionIfNone("/p.d/test", ".txt"), "/p.d/test.txt");
 }
 
 // The synthesizer's fraction is the VCO over the 40 MHz comparison frequency
@@ -161,22 +162,21 @@ TEST(RfFiles, RegisterAndDumpLines) {
     EXPECT_EQ(std::string(kTestFileSeparator), std::string(36, '=') + "\n");
 }
 
-TEST(RfFiles, LineReaderCutsLongLines) {
+TEST(RfFiles, LinesAreCutAt254Characters) {
     std::FILE* f = std::tmpfile();
     ASSERT_TRUE(f);
     const std::string longLine(300, '7');
     std::fputs(("1 2 3 4\n" + longLine + "\n\nlast").c_str(), f);
     std::rewind(f);
-    LineReader reader(f);
     std::string line;
-    ASSERT_TRUE(reader.Next(line));
+    ASSERT_TRUE(ReadTextLine(f, line));
     EXPECT_EQ(line, "1 2 3 4");
-    ASSERT_TRUE(reader.Next(line));
+    ASSERT_TRUE(ReadTextLine(f, line));
     EXPECT_EQ(line, std::string(254, '7'));
-    ASSERT_TRUE(reader.Next(line));
+    ASSERT_TRUE(ReadTextLine(f, line));
     EXPECT_EQ(line, "");
-    ASSERT_TRUE(reader.Next(line));
+    ASSERT_TRUE(ReadTextLine(f, line));
     EXPECT_EQ(line, "last");
-    EXPECT_FALSE(reader.Next(line));
+    EXPECT_FALSE(ReadTextLine(f, line));
     std::fclose(f);
 }

@@ -1,0 +1,34 @@
+// File name and text line helpers of the register pages' file commands, and
+// the questions asked before a file is written. No widgets: the questions go
+// through ShowMessage.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+namespace vq {
+
+// Lines of the register, script and table files are read into a buffer of
+// this many characters; the rest of a longer line is dropped.
+constexpr std::size_t kTextLineChars = 254;
+
+// Next line of `file` without its '\n', cut to `maxChars` characters (the
+// rest of the line is skipped). False at the end of the file.
+bool ReadTextLine(std::FILE* file, std::string& line, std::size_t maxChars = kTextLineChars);
+
+// ".txt" appended when the path does not contain ".txt" anywhere.
+std::string WithTxtIfMissing(const std::string& path);
+
+// `extension` appended when the file name (after the last '/') has no '.'.
+std::string WithExtensionIfNone(const std::string& path, const std::string& extension);
+
+// True when `path` does not exist or the answer to "<name> already
+// exists.\nDo you want to replace it?" is Yes.
+bool ConfirmReplace(const std::string& path);
+
+// The same for an existing file; for a new one the answer to
+// "<name>\nThis file does not exist.\nDo you want to create it?".
+bool ConfirmReplaceOrCreate(const std::string& path);
+
+} // namespace vq
