@@ -20,10 +20,7 @@ namespace vq {
 
 namespace {
 
-template <class W> W* Named(W* w, int id) {
-    w->setObjectName(QString::number(id));
-    return w;
-}
+using rf::Named;
 
 QLineEdit* ByteEdit(QWidget* parent, int id, const char* pattern) {
     auto* e = Named(new QLineEdit(parent), id);

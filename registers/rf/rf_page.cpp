@@ -27,10 +27,7 @@ const char* const kScriptFilter = "RF script Files(*.txt)|*.txt||";
 const char* const kRegisterFilter = "rf Files(*.txt)|*.txt||";
 const char* const kTestFilter = "txt Files(*.txt)|*.txt||";
 
-template <class W> W* Named(W* w, int id) {
-    w->setObjectName(QString::number(id));
-    return w;
-}
+using rf::Named;
 
 QLineEdit* Edit(QWidget* parent, int id, int maxLength, int width) {
     auto* e = Named(new QLineEdit(parent), id);

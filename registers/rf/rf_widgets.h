@@ -12,6 +12,12 @@ class QPushButton;
 
 namespace vq::rf {
 
+// The control named after its control id.
+template <class W> W* Named(W* w, int id) {
+    w->setObjectName(QString::number(id));
+    return w;
+}
+
 // 32 register rows "Rr" | value | bit 7 ... bit 0, in columns of ten. Each
 // bit button and value edit is named after its control id.
 class RegisterGrid : public QWidget {
