@@ -54,7 +54,9 @@ TEST(BbpText, RegisterFileLines) {
     for (const auto& c : cases) {
         std::uint8_t r = 0xEE, v = 0xEE;
         EXPECT_EQ(ParseRegisterLine(c.line, r, v), c.ok) << c.line;
-        if (c.ok) EXPECT_EQ(std::pair(int(r), int(v)), std::pair(c.reg, c.value)) << c.line;
+        if (c.ok) {
+            EXPECT_EQ(std::pair(int(r), int(v)), std::pair(c.reg, c.value)) << c.line;
+        }
     }
 }
 
@@ -132,7 +134,9 @@ TEST_F(BbpFilesTest, SaveThenLoadRestoresRegistersAndBothTables) {
     ASSERT_TRUE(LoadRegisterFile(dev, path));
 
     for (unsigned r = 0; r < 256; ++r) {
-        if (r != 66) EXPECT_EQ(board->BbpRead(std::uint8_t(r)), saved[r]) << "R" << r;
+        if (r != 66) {
+            EXPECT_EQ(board->BbpRead(std::uint8_t(r)), saved[r]) << "R" << r;
+        }
         EXPECT_EQ(board->Indirect158(std::uint8_t(r)), t158[r]) << r;
         EXPECT_EQ(board->Indirect195(std::uint8_t(r)), t195[r]) << r;
     }

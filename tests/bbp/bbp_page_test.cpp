@@ -49,7 +49,9 @@ TEST_F(BbpPageTest, ControlsCaptionsAndFields) {
         EXPECT_EQ(p2.RegisterField(r) != nullptr, r >= 112 && r <= 136) << r;
         const bool shown = (r >= 137 && r <= 199) || (r >= 248 && r <= 250);
         ASSERT_EQ(p3.RegisterField(r) != nullptr, shown || r >= 251) << r;
-        if (shown || r >= 251) EXPECT_EQ(p3.RegisterLabel(r)->isVisibleTo(&p3), shown) << r;
+        if (shown || r >= 251) {
+            EXPECT_EQ(p3.RegisterLabel(r)->isVisibleTo(&p3), shown) << r;
+        }
     }
     EXPECT_EQ(p1.RegisterLabel(0)->text(), "R0 (0x00)");
     EXPECT_EQ(p1.RegisterLabel(111)->text(), "R111 (0x6F)");
