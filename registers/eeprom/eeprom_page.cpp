@@ -101,6 +101,8 @@ CEEPROMPage::CEEPROMPage(QWidget* parent) : QAPage("EEPROM", parent) {
         macs->addWidget(new QLabel(macRows[r].caption), r, 0);
         auto* e = new QLineEdit;
         e->setMaxLength(12);
+        // Room for the whole address: twelve digits and the frame.
+        e->setMinimumWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("DDDDDDDDDDDDD")) + 12);
         Add(macRows[r].edit, e);
         macs->addWidget(e, r, 1);
         auto* b = new QPushButton("Set");
