@@ -132,7 +132,9 @@ TEST_F(ShellTest, PageListsFollowTheOptions) {
         EXPECT_EQ(sheet->Captions(), expected);
         for (int i = 0; i < sheet->PageCount(); ++i)
             EXPECT_EQ(sheet->Page(i)->Caption(), expected[i]);
-        if (allBuilt) EXPECT_EQ(sheet->PageCount(), c.fullCount);
+        if (allBuilt) {
+            EXPECT_EQ(sheet->PageCount(), c.fullCount);
+        }
         EXPECT_EQ(sheet->Captions().first(), ExpectedCaptions({}).first());
         EXPECT_EQ(sheet->Captions().last(), "About");
         a.ExitInstance();
