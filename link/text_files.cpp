@@ -34,7 +34,10 @@ bool ReadTextLine(std::FILE* file, std::string& line, std::size_t maxChars) {
 }
 
 std::string WithTxtIfMissing(const std::string& path) {
-    return path.find(".txt") == std::string::npos ? path + ".txt" : path;
+    // Only the file name counts: a folder called "x.txt" must not stop the extension.
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    return path.find(".txt", nameStart) == std::string::npos ? path + ".txt" : path;
 }
 
 std::string WithExtensionIfNone(const std::string& path, const std::string& extension) {

@@ -17,7 +17,7 @@ constexpr std::size_t kTextLineChars = 254;
 // rest of the line is skipped). False at the end of the file.
 bool ReadTextLine(std::FILE* file, std::string& line, std::size_t maxChars = kTextLineChars);
 
-// ".txt" appended when the path does not contain ".txt" anywhere.
+// ".txt" appended when the file name (after the last '/') does not contain ".txt".
 std::string WithTxtIfMissing(const std::string& path);
 
 // `extension` appended when the file name (after the last '/') has no '.'.

@@ -49,7 +49,7 @@ TEST_F(SaveQuestionsTest, ReplaceAndCreateQuestionsUseTheFileName) {
 }
 
 TEST(TextFiles, NameRulesAndLongLines) {
-    EXPECT_EQ(WithTxtIfMissing("/d.txt/regs"), "/d.txt/regs"); // anywhere in the path
+    EXPECT_EQ(WithTxtIfMissing("/d.txt/regs"), "/d.txt/regs.txt"); // the folder does not count
     EXPECT_EQ(WithExtensionIfNone("/d.x/regs", ".mac"), "/d.x/regs.mac");
     EXPECT_EQ(WithExtensionIfNone("regs.", ".mac"), "regs.");
 
