@@ -22,6 +22,8 @@ void ResetLink() {
     std::memset(s.request.bytes, 0, kFrameBufferSize);
     std::memset(s.response.bytes, 0, kFrameBufferSize);
     s.responseLength = 0;
+    s.hardwareAddressLookup = LookupHardwareAddress;
+    s.captureFilter = "ether proto 0x2880";
 }
 
 void LinkSession::SetInic(bool on) {
@@ -115,10 +117,10 @@ bool LinkSession::OpenPcapAdapter(const std::string& device, std::string& diagno
         return false;
     }
     std::uint8_t mac[6] = {0, 0, 0, 0, 0, 0};
-    if (LookupHardwareAddress(device, mac)) std::memcpy(sourceAddress, mac, 6);
+    if (hardwareAddressLookup && hardwareAddressLookup(device, mac)) std::memcpy(sourceAddress, mac, 6);
     // The filter is installed whether or not the OS knew the interface, so the
     // capture never sees unrelated traffic.
-    int f = t->InstallFilter("ether proto 0x2880");
+    int f = t->InstallFilter(captureFilter.c_str());
     if (f == 1) {
         diagnostic = "\nError compiling filter: wrong syntax.\n";
         std::fputs(diagnostic.c_str(), stderr);

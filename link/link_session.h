@@ -6,6 +6,7 @@
 #include "link/transport.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -59,6 +60,10 @@ class LinkSession {
     // False when the device cannot be opened (the dialog stays up). A filter
     // failure closes the capture but still returns true.
     bool OpenPcapAdapter(const std::string& device, std::string& diagnostic);
+    // What the adapter set-up asks of the OS and installs; tests replace them
+    // to reach the no-record and bad-filter paths on their own veth pair.
+    std::function<bool(const std::string&, std::uint8_t[6])> hardwareAddressLookup = LookupHardwareAddress;
+    std::string captureFilter = "ether proto 0x2880";
     void CloseLink();
 
   private:

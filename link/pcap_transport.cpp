@@ -152,7 +152,7 @@ bool LookupHardwareAddress(const std::string& pcapDevice, std::uint8_t mac[6]) {
             exact = a;
             break;
         }
-        // "eth0" occurs inside "veth0": an exact name wins over the first substring.
+        // A short name can occur inside a longer one ("vq0" in "vvq0"): an exact name wins.
         if (!contained && pcapDevice.find(a->ifa_name) != std::string::npos) contained = a;
     }
     const ifaddrs* match = exact ? exact : contained;
