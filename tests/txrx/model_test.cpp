@@ -9,6 +9,8 @@
 #include "txrx/txrx_control.h"
 #include "txrx/txrx_model.h"
 
+#include "tests/support/board_fixture.h"
+
 #include <gtest/gtest.h>
 
 using namespace vq;
@@ -17,24 +19,17 @@ using vq::agent::TxRxCountersDevice;
 
 namespace {
 
-class TxRxModelTest : public ::testing::Test {
+class TxRxModelTest : public vq::test::BoardTest {
   protected:
     void SetUp() override {
-        ResetLink();
-        ResetState();
+        BoardTest::SetUp();
         ResetTxEnv();
-        board = vq::agent::AttachSimulatedBoard();
         board->SetClock([this] { return nowUs; });
         pause.onSleep = [this](unsigned ms) { nowUs += 1000ull * ms; };
-        SetPrompter(&prompter);
-        SetPause(&pause);
     }
     void TearDown() override {
-        SetPrompter(nullptr);
-        SetPause(nullptr);
-        ResetLink();
-        ResetState();
         ResetTxEnv();
+        BoardTest::TearDown();
     }
     // The Data frame of the frame type table with its template texts.
     static TxFrameInputs DataFrame(const char* totalBytes) {
@@ -55,9 +50,6 @@ class TxRxModelTest : public ::testing::Test {
         return {p.bytes.begin() + kOffFrame, p.bytes.begin() + kOffFrame + p.frameLength};
     }
     std::uint64_t nowUs = 1000000;
-    std::shared_ptr<BoardModel> board;
-    RecordingPrompter prompter;
-    RecordingPause pause;
     CDeviceCommands dev;
     TxDescriptorValues desc;
 };

@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <atomic>
+#include "tests/support/board_fixture.h"
+
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -25,17 +27,13 @@ using vq::agent::TxRxCountersDevice;
 
 namespace {
 
-class TxRxPageTest : public ::testing::Test {
+class TxRxPageTest : public vq::test::BoardTest {
   protected:
     void SetUp() override {
-        ResetLink();
-        ResetState();
+        BoardTest::SetUp();
         ResetTxEnv();
-        board = vq::agent::AttachSimulatedBoard();
         board->SetClock([this] { return nowUs; });
         pause.onSleep = [this](unsigned ms) { nowUs += 1000ull * ms; };
-        SetPrompter(&prompter);
-        SetPause(&pause);
         State().antennaConfig = 0x22;
         engine = board->Device<TxRxCountersDevice>();
         page = std::make_unique<CTXRXPage>();
@@ -43,11 +41,8 @@ class TxRxPageTest : public ::testing::Test {
     void TearDown() override {
         page.reset();
         CTXRXPage::SetDialogRunner(nullptr);
-        SetPrompter(nullptr);
-        SetPause(nullptr);
-        ResetLink();
-        ResetState();
         ResetTxEnv();
+        BoardTest::TearDown();
     }
     void Advance(double seconds) { nowUs += std::uint64_t(seconds * 1e6); }
     QString T(int id) const { return page->Text(id); }
@@ -67,10 +62,7 @@ class TxRxPageTest : public ::testing::Test {
     }
 
     std::uint64_t nowUs = 5000000;
-    std::shared_ptr<BoardModel> board;
     TxRxCountersDevice* engine = nullptr;
-    RecordingPrompter prompter;
-    RecordingPause pause;
     std::unique_ptr<CTXRXPage> page;
 };
 
@@ -591,11 +583,4 @@ TEST_F(TxRxPageTest, Screenshot) {
     CSetTxDescriptor dlg(v);
     dlg.resize(dlg.sizeHint());
     dlg.grab().save(qEnvironmentVariable("VQ_TXRX_SCREENSHOT") + ".desc.png");
-}
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

@@ -9,32 +9,24 @@
 #include "txrx/txrx_radio.h"
 
 #include <QApplication>
+#include "tests/support/board_fixture.h"
+
 #include <gtest/gtest.h>
 
 using namespace vq;
 
 namespace {
 
-class TxRxPageInitTest : public ::testing::Test {
+class TxRxPageInitTest : public vq::test::BoardTest {
   protected:
     void SetUp() override {
-        ResetLink();
-        ResetState();
+        BoardTest::SetUp();
         TxRxRadio().Reset();
-        board = vq::agent::AttachSimulatedBoard();
-        SetPrompter(&prompter);
-        SetPause(&pause);
     }
     void TearDown() override {
-        SetPrompter(nullptr);
-        SetPause(nullptr);
-        ResetLink();
-        ResetState();
         TxRxRadio().Reset();
+        BoardTest::TearDown();
     }
-    std::shared_ptr<vq::agent::BoardModel> board;
-    RecordingPrompter prompter;
-    RecordingPause pause;
 };
 
 } // namespace
@@ -86,11 +78,4 @@ TEST_F(TxRxPageInitTest, FirstShowingProgramsTheRadio) {
     EXPECT_EQ(board->Rf(0, 20), 82);
     EXPECT_EQ(board->Rf(0, 17), 0x33);
     EXPECT_TRUE(prompter.Texts().empty()) << prompter.Last();
-}
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

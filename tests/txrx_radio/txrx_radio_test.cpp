@@ -8,6 +8,8 @@
 #include "txrx/radio_tables.h"
 #include "txrx/txrx_radio.h"
 
+#include "tests/support/board_fixture.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -24,22 +26,15 @@ struct RfWrite {
     bool operator==(const RfWrite& o) const { return bank == o.bank && reg == o.reg && value == o.value; }
 };
 
-class TxRxRadioTest : public ::testing::Test {
+class TxRxRadioTest : public vq::test::BoardTest {
   protected:
     void SetUp() override {
-        ResetLink();
-        ResetState();
+        BoardTest::SetUp();
         TxRxRadio().Reset();
-        board = vq::agent::AttachSimulatedBoard();
-        SetPrompter(&prompter);
-        SetPause(&pause);
     }
     void TearDown() override {
-        SetPrompter(nullptr);
-        SetPause(nullptr);
-        ResetLink();
-        ResetState();
         TxRxRadio().Reset();
+        BoardTest::TearDown();
     }
     void Init() {
         TxRxRadio().InitializePage(panel);
@@ -69,9 +64,6 @@ class TxRxRadioTest : public ::testing::Test {
     std::uint8_t Bbp(unsigned reg) { return board->RawBbp(std::uint8_t(reg)); }
     RxCalibrationDevice* Calibration() { return board->Device<RxCalibrationDevice>(); }
 
-    std::shared_ptr<BoardModel> board;
-    RecordingPrompter prompter;
-    RecordingPause pause;
     FakePanel panel;
 };
 
