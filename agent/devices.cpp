@@ -1,8 +1,8 @@
+#include "agent/bbp_papd.h"
 #include "agent/board_model.h"
 #include "agent/efuse.h"
-#include "agent/bbp_papd.h"
-#include "agent/rx_calibration.h"
 #include "agent/mac_memory.h"
+#include "agent/rx_calibration.h"
 #include "agent/txrx_counters.h"
 
 namespace vq::agent {

@@ -1,7 +1,7 @@
 // About page: program and firmware versions and the project's web address.
 #pragma once
 
-#include "app/core/qa_page.h"
+#include "ui/qa_page.h"
 
 #include <QUrl>
 

@@ -1,6 +1,6 @@
 #include "app/command_line.h"
 
-#include "link/program_state.h"
+#include "device/program_state.h"
 
 #include <QCoreApplication>
 

@@ -1,13 +1,13 @@
 #include "app/kalvik_app.h"
 
-#include "app/core/ui_services.h"
 #include "app/property_sheet.h"
 #include "app/select_adapter_dialog.h"
 #include "app/termination.h"
-#include "link/commands.h"
+#include "base/services.h"
+#include "device/device_commands.h"
+#include "device/program_state.h"
 #include "link/link_session.h"
-#include "link/program_state.h"
-#include "link/services.h"
+#include "ui/ui_services.h"
 
 #include <QApplication>
 #include <cstdio>

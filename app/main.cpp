@@ -1,9 +1,9 @@
 // VQ9447 QA: bench and QA tool for the VQ9447 Wi-Fi SoC's test agent.
 #include "app/artwork.h"
 #include "app/command_line.h"
-#include "app/core/ui_services.h"
 #include "app/kalvik_app.h"
-#include "link/services.h"
+#include "base/services.h"
+#include "ui/ui_services.h"
 
 #include <QApplication>
 

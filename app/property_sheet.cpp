@@ -1,8 +1,8 @@
 #include "app/property_sheet.h"
 
 #include "app/artwork.h"
-#include "app/core/qa_page.h"
 #include "app/page_factory.h"
+#include "ui/qa_page.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/command_line.h"
-#include "app/core/sheet_services.h"
+#include "ui/sheet_services.h"
 
 #include <QStringList>
 #include <QWidget>

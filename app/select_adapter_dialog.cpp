@@ -2,7 +2,7 @@
 
 #include "app/artwork.h"
 #include "app/window_drag.h"
-#include "link/program_state.h"
+#include "device/program_state.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -7,10 +7,10 @@
 // The last line is "ratio R": libpcap rate / floor rate.
 
 #include "agent/inproc_transport.h"
+#include "base/services.h"
 #include "bench/common/bench_common.h"
-#include "link/commands.h"
+#include "device/device_commands.h"
 #include "link/link_session.h"
-#include "link/services.h"
 
 #include <csignal>
 #include <cstdio>

@@ -8,11 +8,11 @@
 //
 // The last line is "ratio R": memory test exchange rate / floor rate.
 
+#include "base/services.h"
 #include "bench/common/bench_common.h"
-#include "link/commands.h"
+#include "device/device_commands.h"
 #include "link/link_session.h"
-#include "link/services.h"
-#include "registers/mac/mac_space.h"
+#include "registers/core/mac_space.h"
 
 #include <cerrno>
 #include <csignal>

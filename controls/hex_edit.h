@@ -12,7 +12,7 @@
 // point up to the end of the data.
 #pragma once
 
-#include "controls/hex_model.h"
+#include "controls/core/hex_model.h"
 
 #include <QAbstractScrollArea>
 #include <QImage>

@@ -3,7 +3,7 @@
 // environment for the frame-loss figure with an external signal generator.
 #pragma once
 
-#include "txrx/txrx_model.h"
+#include "txrx/core/txrx_model.h"
 
 #include <QDialog>
 #include <map>

@@ -1,11 +1,11 @@
 #include "txrx/txrx_page.h"
 
-#include "app/core/ui_services.h"
-#include "link/commands.h"
-#include "link/program_state.h"
-#include "link/services.h"
+#include "base/services.h"
+#include "device/device_commands.h"
+#include "device/program_state.h"
+#include "txrx/core/txrx_radio.h"
 #include "txrx/tx_dialogs.h"
-#include "txrx/txrx_radio.h"
+#include "ui/ui_services.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>

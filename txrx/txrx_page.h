@@ -2,12 +2,12 @@
 // radio controls whose set-up code lives in CTxRxRadio.
 #pragma once
 
-#include "app/core/qa_page.h"
-#include "app/core/sheet_services.h"
-#include "txrx/control_panel.h"
-#include "txrx/txrx_control.h"
-#include "txrx/txrx_model.h"
-#include "txrx/txrx_page_actions.h"
+#include "txrx/core/control_panel.h"
+#include "txrx/core/txrx_control.h"
+#include "txrx/core/txrx_model.h"
+#include "txrx/core/txrx_page_actions.h"
+#include "ui/qa_page.h"
+#include "ui/sheet_services.h"
 
 #include <QTimer>
 #include <functional>

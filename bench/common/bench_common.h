@@ -3,7 +3,7 @@
 // and vq9447-agent in its namespace and the tool's libpcap link on this end.
 #pragma once
 
-#include "link/services.h"
+#include "base/services.h"
 #include "tests/support/testnet.h"
 
 #include <chrono>

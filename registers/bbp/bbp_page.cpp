@@ -1,8 +1,8 @@
 #include "registers/bbp/bbp_page.h"
 
-#include "app/core/ui_services.h"
-#include "link/commands.h"
-#include "registers/bbp/bbp_files.h"
+#include "device/device_commands.h"
+#include "registers/core/bbp_files.h"
+#include "ui/ui_services.h"
 
 #include <QFontDatabase>
 #include <QGridLayout>

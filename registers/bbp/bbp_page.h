@@ -3,7 +3,7 @@
 // register files, BBP scripts, the PAPD table and the capture dumps.
 #pragma once
 
-#include "app/core/qa_page.h"
+#include "ui/qa_page.h"
 
 #include <QString>
 #include <map>

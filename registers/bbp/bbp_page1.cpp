@@ -1,11 +1,11 @@
 #include "registers/bbp/bbp_page.h"
 
-#include "app/core/sheet_services.h"
-#include "app/core/ui_services.h"
-#include "link/commands.h"
-#include "link/services.h"
-#include "link/text_files.h"
-#include "registers/bbp/bbp_files.h"
+#include "base/services.h"
+#include "device/device_commands.h"
+#include "formats/text_files.h"
+#include "registers/core/bbp_files.h"
+#include "ui/sheet_services.h"
+#include "ui/ui_services.h"
 
 #include <QFile>
 #include <QGroupBox>

@@ -1,10 +1,10 @@
 #include "registers/eeprom/eeprom_page.h"
 
-#include "app/core/sheet_services.h"
-#include "app/core/ui_services.h"
+#include "base/services.h"
 #include "controls/hex_edit.h"
-#include "link/program_state.h"
-#include "link/services.h"
+#include "device/program_state.h"
+#include "ui/sheet_services.h"
+#include "ui/ui_services.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -4,8 +4,8 @@
 // eFuse's free blocks.
 #pragma once
 
-#include "app/core/qa_page.h"
-#include "registers/eeprom/eeprom_logic.h"
+#include "registers/core/eeprom_logic.h"
+#include "ui/qa_page.h"
 
 #include <map>
 #include <memory>

@@ -1,10 +1,10 @@
 #include "registers/mac/mac_page.h"
 
-#include "app/core/ui_services.h"
+#include "base/services.h"
 #include "controls/hex_edit.h"
-#include "link/commands.h"
-#include "link/services.h"
-#include "link/text_files.h"
+#include "device/device_commands.h"
+#include "formats/text_files.h"
+#include "ui/ui_services.h"
 
 #include <QComboBox>
 #include <QFile>

@@ -3,8 +3,8 @@
 // register files and the write/read-back memory test.
 #pragma once
 
-#include "app/core/qa_page.h"
-#include "registers/mac/mac_space.h"
+#include "registers/core/mac_space.h"
+#include "ui/qa_page.h"
 
 class QComboBox;
 class QLineEdit;

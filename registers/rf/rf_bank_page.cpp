@@ -1,9 +1,9 @@
 #include "registers/rf/rf_bank_page.h"
 
-#include "link/commands.h"
-#include "link/program_state.h"
-#include "registers/rf/rf_files.h"
-#include "registers/rf/rf_values.h"
+#include "device/device_commands.h"
+#include "device/program_state.h"
+#include "registers/core/rf_files.h"
+#include "registers/core/rf_values.h"
 #include "registers/rf/rf_widgets.h"
 
 #include <QBoxLayout>

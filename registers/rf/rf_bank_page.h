@@ -4,7 +4,7 @@
 // every change goes to the device at once and the bank is read again.
 #pragma once
 
-#include "app/core/qa_page.h"
+#include "ui/qa_page.h"
 
 #include <QString>
 #include <cstdint>

@@ -1,13 +1,13 @@
 #include "registers/rf/rf_page.h"
 
-#include "app/core/ui_services.h"
-#include "link/commands.h"
-#include "link/program_state.h"
-#include "link/text_files.h"
-#include "registers/rf/rf_files.h"
-#include "registers/rf/rf_values.h"
+#include "device/device_commands.h"
+#include "device/program_state.h"
+#include "formats/text_files.h"
+#include "registers/core/rf_files.h"
+#include "registers/core/rf_values.h"
+#include "registers/core/synth_table.h"
 #include "registers/rf/rf_widgets.h"
-#include "registers/rf/synth_table.h"
+#include "ui/ui_services.h"
 
 #include <QBoxLayout>
 #include <QComboBox>

@@ -5,8 +5,8 @@
 // and the bank is read again.
 #pragma once
 
-#include "app/core/sheet_services.h"
 #include "registers/rf/rf_bank_page.h"
+#include "ui/sheet_services.h"
 
 #include <QString>
 #include <cstdint>

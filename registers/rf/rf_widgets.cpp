@@ -1,6 +1,6 @@
 #include "registers/rf/rf_widgets.h"
 
-#include "registers/rf/rf_values.h"
+#include "registers/core/rf_values.h"
 
 #include <QBoxLayout>
 #include <QGridLayout>

@@ -6,9 +6,9 @@
 #include "agent/inproc_transport.h"
 #include "app/adapter_backend.h"
 #include "app/kalvik_app.h"
+#include "base/services.h"
+#include "device/program_state.h"
 #include "link/link_session.h"
-#include "link/program_state.h"
-#include "link/services.h"
 
 #include <QStringList>
 #include <cstdio>

@@ -3,12 +3,12 @@
 #include "app_helpers.h"
 
 #include "app/command_line.h"
-#include "app/core/qa_page.h"
 #include "app/instance_lock.h"
 #include "app/page_factory.h"
 #include "app/property_sheet.h"
 #include "app/select_adapter_dialog.h"
-#include "link/commands.h"
+#include "device/device_commands.h"
+#include "ui/qa_page.h"
 
 #include <QApplication>
 #include <QCheckBox>

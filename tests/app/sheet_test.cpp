@@ -3,12 +3,12 @@
 #include "app_helpers.h"
 
 #include "app/about_page.h"
-#include "app/core/qa_page.h"
-#include "app/core/sheet_services.h"
 #include "app/property_sheet.h"
 #include "app/select_adapter_dialog.h"
 #include "app/termination.h"
 #include "app/window_drag.h"
+#include "ui/qa_page.h"
+#include "ui/sheet_services.h"
 
 #include <QApplication>
 #include <QDesktopServices>

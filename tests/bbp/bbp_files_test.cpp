@@ -1,5 +1,5 @@
-#include "registers/bbp/bbp_files.h"
-#include "link/text_files.h"
+#include "formats/text_files.h"
+#include "registers/core/bbp_files.h"
 
 #include "bbp_test_support.h"
 

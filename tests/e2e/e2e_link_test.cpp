@@ -1,10 +1,10 @@
 // The tool's libpcap link against the vq9447-agent program over a veth pair:
 // real captures on both ends, the agent in a network namespace of its own.
 
-#include "link/commands.h"
+#include "base/services.h"
+#include "device/device_commands.h"
+#include "device/program_state.h"
 #include "link/link_session.h"
-#include "link/program_state.h"
-#include "link/services.h"
 #include "tests/support/testnet.h"
 
 #include <gtest/gtest.h>

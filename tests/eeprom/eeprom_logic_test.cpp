@@ -1,6 +1,6 @@
 #include "agent/efuse.h"
-#include "link/efuse.h"
-#include "registers/eeprom/eeprom_logic.h"
+#include "device/efuse.h"
+#include "registers/core/eeprom_logic.h"
 #include "tests/support/board_fixture.h"
 
 #include <cstdio>

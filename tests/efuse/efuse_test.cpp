@@ -1,5 +1,5 @@
 #include "agent/efuse.h"
-#include "link/efuse.h"
+#include "device/efuse.h"
 #include "tests/support/board_fixture.h"
 
 using namespace vq;

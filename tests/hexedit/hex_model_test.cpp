@@ -1,4 +1,4 @@
-#include "controls/hex_model.h"
+#include "controls/core/hex_model.h"
 
 #include <gtest/gtest.h>
 

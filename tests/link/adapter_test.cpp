@@ -1,9 +1,9 @@
 // Adapter set-up against real libpcap devices, and the capture read error.
 
 #include "agent/inproc_transport.h"
-#include "link/commands.h"
+#include "base/services.h"
+#include "device/device_commands.h"
 #include "link/link_session.h"
-#include "link/services.h"
 #include "tests/support/testnet.h"
 
 #include <gtest/gtest.h>

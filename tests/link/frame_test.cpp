@@ -1,7 +1,7 @@
 #include "agent/inproc_transport.h"
-#include "link/commands.h"
+#include "base/services.h"
+#include "device/device_commands.h"
 #include "link/link_session.h"
-#include "link/services.h"
 
 #include <gtest/gtest.h>
 

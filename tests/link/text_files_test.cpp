@@ -1,5 +1,5 @@
-#include "link/services.h"
-#include "link/text_files.h"
+#include "base/services.h"
+#include "formats/text_files.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "link/text_files.h"
-#include "registers/mac/mac_files.h"
+#include "formats/text_files.h"
+#include "registers/core/mac_files.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "mac_test_support.h"
 #include "controls/hex_edit.h"
+#include "mac_test_support.h"
 #include "registers/mac/mac_page.h"
 
 #include <QComboBox>

@@ -1,5 +1,5 @@
 #include "mac_test_support.h"
-#include "registers/mac/mac_space.h"
+#include "registers/core/mac_space.h"
 
 using namespace vq;
 using mactest::Access;

@@ -1,4 +1,4 @@
-#include "registers/rf/rf_files.h"
+#include "registers/core/rf_files.h"
 #include "rf_test_support.h"
 
 #include <string>

@@ -1,7 +1,7 @@
-#include "link/text_files.h"
-#include "registers/rf/rf_files.h"
-#include "registers/rf/rf_values.h"
-#include "registers/rf/synth_table.h"
+#include "formats/text_files.h"
+#include "registers/core/rf_files.h"
+#include "registers/core/rf_values.h"
+#include "registers/core/synth_table.h"
 
 #include <cmath>
 #include <cstdio>

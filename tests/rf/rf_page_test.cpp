@@ -1,8 +1,8 @@
-#include "app/core/sheet_services.h"
+#include "registers/core/synth_table.h"
 #include "registers/rf/rf_page.h"
 #include "registers/rf/rf_widgets.h"
-#include "registers/rf/synth_table.h"
 #include "rf_test_support.h"
+#include "ui/sheet_services.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -6,10 +6,10 @@
 
 #include "agent/board_model.h"
 #include "agent/inproc_transport.h"
-#include "link/commands.h"
+#include "base/services.h"
+#include "device/device_commands.h"
+#include "device/program_state.h"
 #include "link/link_session.h"
-#include "link/program_state.h"
-#include "link/services.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // (every page library links it).
 #pragma once
 
-#include "app/core/ui_services.h"
 #include "tests/support/board_fixture.h"
+#include "ui/ui_services.h"
 
 namespace vq::test {
 

@@ -2,12 +2,12 @@
 // the simulated board.
 #include "agent/inproc_transport.h"
 #include "agent/txrx_counters.h"
-#include "link/commands.h"
+#include "base/services.h"
+#include "device/device_commands.h"
+#include "device/program_state.h"
 #include "link/link_session.h"
-#include "link/program_state.h"
-#include "link/services.h"
-#include "txrx/txrx_control.h"
-#include "txrx/txrx_model.h"
+#include "txrx/core/txrx_control.h"
+#include "txrx/core/txrx_model.h"
 
 #include "tests/support/board_fixture.h"
 

@@ -2,12 +2,12 @@
 // the counter poll, the continuous modes and the two dialogs.
 #include "agent/inproc_transport.h"
 #include "agent/txrx_counters.h"
-#include "app/core/sheet_services.h"
+#include "base/services.h"
+#include "device/program_state.h"
 #include "link/link_session.h"
-#include "link/program_state.h"
-#include "link/services.h"
 #include "txrx/tx_dialogs.h"
 #include "txrx/txrx_page.h"
+#include "ui/sheet_services.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -2,8 +2,8 @@
 // running the radio set-up without the page's widgets.
 #pragma once
 
-#include "txrx/control_panel.h"
-#include "txrx/txrx_page_actions.h"
+#include "txrx/core/control_panel.h"
+#include "txrx/core/txrx_page_actions.h"
 
 #include <map>
 #include <set>

@@ -2,11 +2,11 @@
 // initialisation runs the radio set-up through the page's own controls.
 #include "agent/inproc_transport.h"
 #include "agent/rx_calibration.h"
+#include "base/services.h"
+#include "device/program_state.h"
 #include "link/link_session.h"
-#include "link/program_state.h"
-#include "link/services.h"
+#include "txrx/core/txrx_radio.h"
 #include "txrx/txrx_page.h"
-#include "txrx/txrx_radio.h"
 
 #include <QApplication>
 #include "tests/support/board_fixture.h"

@@ -5,12 +5,12 @@
 //   txrx_init_timing [--rounds N] [--no-veth]
 
 #include "agent/inproc_transport.h"
+#include "base/services.h"
+#include "device/program_state.h"
 #include "link/link_session.h"
-#include "link/program_state.h"
-#include "link/services.h"
 #include "tests/support/testnet.h"
 #include "tests/txrx_radio/fake_panel.h"
-#include "txrx/txrx_radio.h"
+#include "txrx/core/txrx_radio.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,12 +1,12 @@
 #include "agent/inproc_transport.h"
 #include "agent/rx_calibration.h"
-#include "link/commands.h"
+#include "base/services.h"
+#include "device/device_commands.h"
+#include "device/program_state.h"
 #include "link/link_session.h"
-#include "link/program_state.h"
-#include "link/services.h"
 #include "tests/txrx_radio/fake_panel.h"
-#include "txrx/radio_tables.h"
-#include "txrx/txrx_radio.h"
+#include "txrx/core/radio_tables.h"
+#include "txrx/core/txrx_radio.h"
 
 #include "tests/support/board_fixture.h"
 

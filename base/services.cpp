@@ -1,0 +1,115 @@
+#include "base/services.h"
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace vq {
+
+MsgResult RecordingPrompter::Show(const std::string& text, MsgIcon icon, MsgButtons buttons) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    entries_.push_back({text, icon, buttons});
+    if (!answers_.empty()) {
+        MsgResult r = answers_.front();
+        answers_.erase(answers_.begin());
+        return r;
+    }
+    switch (buttons) {
+    case MsgButtons::YesNo:
+    case MsgButtons::YesNoCancel:
+        return MsgResult::Yes;
+    default:
+        return MsgResult::Ok;
+    }
+}
+
+std::vector<RecordingPrompter::Entry> RecordingPrompter::Messages() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return entries_;
+}
+
+std::vector<std::string> RecordingPrompter::Texts() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::string> out;
+    for (const auto& e : entries_) out.push_back(e.text);
+    return out;
+}
+
+std::string RecordingPrompter::Last() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return entries_.empty() ? std::string() : entries_.back().text;
+}
+
+void RecordingPrompter::Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    entries_.clear();
+    answers_.clear();
+}
+
+void RecordingPrompter::Script(std::vector<MsgResult> answers) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    answers_ = std::move(answers);
+}
+
+void ThreadPause::Sleep(unsigned milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+void RecordingPause::Sleep(unsigned milliseconds) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        pauses_.push_back(milliseconds);
+    }
+    if (onSleep) onSleep(milliseconds);
+}
+
+std::vector<unsigned> RecordingPause::Pauses() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return pauses_;
+}
+
+unsigned long long RecordingPause::Total() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    unsigned long long t = 0;
+    for (unsigned p : pauses_) t += p;
+    return t;
+}
+
+void RecordingPause::Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    pauses_.clear();
+}
+
+namespace {
+
+class StderrPrompter : public IPrompter {
+  public:
+    MsgResult Show(const std::string& text, MsgIcon, MsgButtons buttons) override {
+        std::fprintf(stderr, "%s\n", text.c_str());
+        return buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel ? MsgResult::Yes : MsgResult::Ok;
+    }
+};
+
+StderrPrompter g_defaultPrompter;
+ThreadPause g_defaultPause;
+std::atomic<IPrompter*> g_prompter{nullptr};
+std::atomic<IPause*> g_pause{nullptr};
+
+} // namespace
+
+IPrompter& Prompter() {
+    IPrompter* p = g_prompter.load();
+    return p ? *p : g_defaultPrompter;
+}
+void SetPrompter(IPrompter* prompter) { g_prompter.store(prompter); }
+IPause& Pause() {
+    IPause* p = g_pause.load();
+    return p ? *p : g_defaultPause;
+}
+void SetPause(IPause* pause) { g_pause.store(pause); }
+
+MsgResult ShowMessage(const std::string& text, MsgIcon icon, MsgButtons buttons) {
+    return Prompter().Show(text, icon, buttons);
+}
+
+} // namespace vq

@@ -1,0 +1,224 @@
+#include "registers/core/mac_files.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace vq {
+
+const MacRegion kMacRegions[kMacRegionCount] = {
+    {"PCI & DMA Registers", 0x0000, 4096},
+    {"MAC register", 0x1000, 4096},
+    {"Program Memory", 0x2000, 8192},
+    {"MAC Key Table", 0x4000, 4096},
+    {"Shared Memory", 0x4000, 16384},
+    {"PACKET BUF", 0x8000, 32768},
+    {"CIS", 0x7600, 256},
+};
+
+std::string MacRegionEntry(int index) {
+    if (index < 0 || index >= kMacRegionCount) return {};
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%-24s (offset:0x%04X)", kMacRegions[index].name,
+                  static_cast<unsigned>(kMacRegions[index].offset));
+    return buf;
+}
+
+bool ReadMacTextLines(const std::string& path, std::vector<std::string>& lines, std::size_t maxChars) {
+    lines.clear();
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    std::string current;
+    int c;
+    while ((c = std::fgetc(f)) != EOF) {
+        current.push_back(static_cast<char>(c));
+        if (c == '\n' || current.size() >= maxChars) {
+            lines.push_back(std::move(current));
+            current.clear();
+        }
+    }
+    if (!current.empty()) lines.push_back(std::move(current));
+    std::fclose(f);
+    return true;
+}
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Hexadecimal number at `pos` (blanks skipped, optional 0x); advances pos.
+bool ScanHex(const std::string& s, std::size_t& pos, std::uint32_t& value) {
+    std::size_t i = pos;
+    while (i < s.size() && IsBlank(s[i]))
+        ++i;
+    if (i + 2 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X') && HexDigit(s[i + 2]) >= 0)
+        i += 2;
+    std::uint32_t v = 0;
+    const std::size_t start = i;
+    while (i < s.size() && HexDigit(s[i]) >= 0)
+        v = (v << 4) | static_cast<std::uint32_t>(HexDigit(s[i++]));
+    if (i == start) return false;
+    pos = i;
+    value = v;
+    return true;
+}
+
+// Decimal number at `pos` (blanks skipped, optional sign); advances pos.
+bool ScanDecimal(const std::string& s, std::size_t& pos, long& value) {
+    std::size_t i = pos;
+    while (i < s.size() && IsBlank(s[i]))
+        ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+    const std::size_t start = i;
+    long v = 0;
+    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) {
+        if (v < 100000000L) v = v * 10 + (s[i] - '0');
+        ++i;
+    }
+    if (i == start) return false;
+    pos = i;
+    value = negative ? -v : v;
+    return true;
+}
+
+bool IsTokenSeparator(char c) {
+    return c == ' ' || c == ',' || c == '\t' || c == '\r' || c == '\n';
+}
+
+struct Token {
+    std::string text;
+    std::size_t end; // index just past the token
+};
+
+std::vector<Token> Tokens(const std::string& s) {
+    std::vector<Token> out;
+    std::size_t i = 0;
+    while (i < s.size()) {
+        while (i < s.size() && IsTokenSeparator(s[i]))
+            ++i;
+        if (i >= s.size()) break;
+        const std::size_t start = i;
+        while (i < s.size() && !IsTokenSeparator(s[i]))
+            ++i;
+        out.push_back({s.substr(start, i - start), i});
+    }
+    return out;
+}
+
+std::string Upper(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+} // namespace
+
+std::uint32_t ParseMacHexPrefix(const std::string& text, bool* digits) {
+    std::size_t pos = 0;
+    std::uint32_t v = 0;
+    const bool ok = ScanHex(text, pos, v);
+    if (digits) *digits = ok;
+    return ok ? v : 0;
+}
+
+std::uint32_t ParseMacHexField(const std::string& text) {
+    std::uint32_t v = 0;
+    for (char c : text) {
+        const int d = HexDigit(c);
+        if (d < 0) break;
+        v = (v << 4) | static_cast<std::uint32_t>(d);
+    }
+    return v;
+}
+
+MacScriptLine ParseMacScriptLine(const std::string& line, int previousOperation) {
+    MacScriptLine r;
+    std::size_t pos = 0;
+    long op = 0;
+    if (ScanDecimal(line, pos, op))
+        r.operation = static_cast<int>(op);
+    else
+        r.operation = previousOperation, pos = 0;
+    if (!ScanHex(line, pos, r.address)) return r;
+    if (r.operation != 0 && !ScanHex(line, pos, r.value)) return r;
+    r.valid = true;
+    return r;
+}
+
+std::string MacScriptWriteLog(std::uint32_t address, std::uint32_t value) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "W:\tMAC 0x%X\t= 0x%08X\n", address, value);
+    return buf;
+}
+
+std::string MacScriptReadLog(std::uint32_t address, std::uint32_t value) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "R:\tMAC 0x%X\t= 0x%08X\n", address, value);
+    return buf;
+}
+
+MacRegisterLine ParseMacRegisterLine(const std::string& rawLine) {
+    MacRegisterLine r;
+    const std::string line = rawLine.substr(0, rawLine.find(';'));
+    const auto tokens = Tokens(line);
+    if (tokens.empty()) return r;
+    const std::string keyword = Upper(tokens[0].text);
+    // A number token is hexadecimal as a whole (optional 0x): a mistyped
+    // keyword is not taken for an offset.
+    auto hexToken = [&](std::size_t i, std::uint32_t& v) {
+        if (i >= tokens.size()) return false;
+        const std::string& t = tokens[i].text;
+        std::size_t pos = 0;
+        return ScanHex(t, pos, v) && pos == t.size();
+    };
+    if (keyword == "BANK") {
+        if (!hexToken(1, r.first)) return r;
+        r.kind = MacRegisterLine::Kind::Bank;
+    } else if (keyword == "LOADFILE" || keyword == "SAVEFILE") {
+        // The name runs from just after the one separator that ended the
+        // keyword to a tab or the line end; it may hold blanks and commas.
+        std::size_t start = tokens[0].end + 1;
+        if (start > line.size()) return r;
+        std::size_t end = line.find_first_of("\t\r\n", start);
+        if (end == std::string::npos) end = line.size();
+        std::string name = line.substr(start, end - start);
+        // Trailing blanks are not part of a file name (the file system drops them).
+        while (!name.empty() && name.back() == ' ')
+            name.pop_back();
+        if (name.empty()) return r;
+        r.fileName = name;
+        r.kind = keyword == "LOADFILE" ? MacRegisterLine::Kind::LoadFile : MacRegisterLine::Kind::SaveFile;
+    } else if (keyword == "BBPSET") {
+        if (tokens.size() < 3) return r;
+        std::size_t pos = 0;
+        long reg = 0;
+        if (!ScanDecimal(tokens[1].text, pos, reg) || reg < 0) return r;
+        if (!hexToken(2, r.second)) return r;
+        r.first = static_cast<std::uint32_t>(reg);
+        r.kind = MacRegisterLine::Kind::BbpSet;
+    } else {
+        if (!hexToken(0, r.first) || !hexToken(1, r.second)) return r;
+        r.kind = MacRegisterLine::Kind::Write;
+    }
+    return r;
+}
+
+std::string MacResolveBesideFile(const std::string& registerFile, const std::string& name) {
+    namespace fs = std::filesystem;
+    const fs::path p(name);
+    if (p.is_absolute()) return name;
+    return (fs::path(registerFile).parent_path() / p).string();
+}
+
+} // namespace vq
