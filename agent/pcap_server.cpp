@@ -1,7 +1,7 @@
 #include "agent/pcap_server.h"
 
-#include "device/device_commands.h"
 #include "link/command_frame.h"
+#include "link/commands.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "agent/txrx_counters.h"
 
-#include "device/device_commands.h"
 #include "link/command_frame.h"
+#include "link/commands.h"
 
 #include <cmath>
 

@@ -3,116 +3,11 @@
 #include "base/services.h"
 #include "device/efuse.h"
 #include "device/program_state.h"
-#include "link/link_session.h"
+#include "device/transaction.h"
 
 #include <cstdio>
-#include <cstring>
-#include <mutex>
 
 namespace vq {
-
-std::string TimeoutText(const char* name, int value) {
-    char text[128];
-    std::snprintf(text, sizeof text, "%s : Error Message => %d", name, value);
-    return text;
-}
-
-std::string BadStatusText(const char* name, std::uint16_t status) {
-    char text[128];
-    std::snprintf(text, sizeof text, "%s : Error Message => Receive packet status failed.....%d", name,
-                  unsigned(status));
-    return text;
-}
-
-CDeviceCommands::Reply CDeviceCommands::Exchange(std::uint16_t id, std::uint16_t length,
-                                                 const std::uint8_t* payload) {
-    Reply reply;
-    LinkSession& link = Link();
-    std::lock_guard<std::recursive_mutex> lock(link.exchangeLock);
-    std::memset(link.response.bytes, 0, kFrameBufferSize);
-    link.SendCommand(id, length, payload);
-    reply.result = link.ReceiveResponse();
-    if (reply.result == 0) {
-        reply.status = GetBe16(link.response.bytes + kOffStatus);
-        std::memcpy(reply.data.data(), link.response.bytes + kOffData, kDataSize);
-    }
-    return reply;
-}
-
-bool CDeviceCommands::Run(const char* name, std::uint16_t id, std::uint16_t length, const std::uint8_t* payload,
-                          Reply& reply) {
-    reply = Exchange(id, length, payload);
-    // Messages are shown after the exchange lock is released, so a box raised on a
-    // worker thread never holds up the exchanges of the UI thread.
-    if (reply.result != 0) {
-        if (id == cmd::BusyMode) {
-            char text[128];
-            std::snprintf(text, sizeof text, "BusyMode : Wait response packet timeout => %d", reply.result);
-            ShowMessage(text, MsgIcon::Critical);
-        } else {
-            ShowMessage(TimeoutText(name, reply.result), MsgIcon::Critical);
-        }
-        return false;
-    }
-    if (reply.status != 0) {
-        ShowMessage(BadStatusText(name, reply.status), MsgIcon::Critical);
-        return false;
-    }
-    return true;
-}
-
-int CDeviceCommands::MacRead(std::uint32_t address, std::uint32_t& value) {
-    std::uint8_t p[4];
-    PutBe32(p, address);
-    Reply r;
-    if (!Run("MAC Read", cmd::MacRead, 4, p, r)) return 1;
-    value = GetBe32(r.data.data());
-    return 0;
-}
-
-int CDeviceCommands::MacWrite(std::uint32_t address, std::uint32_t value) {
-    std::uint8_t p[8];
-    PutBe32(p, address);
-    PutBe32(p + 4, value);
-    Reply r;
-    return Run("MAC Write", cmd::MacWrite, 8, p, r) ? 0 : 1;
-}
-
-int CDeviceCommands::MacMultiRead(std::uint32_t address, std::uint32_t* words, std::uint32_t byteCount) {
-    std::uint32_t count = byteCount / 4;
-    if (count > kDataSize / 4) count = kDataSize / 4;
-    std::uint8_t p[6];
-    PutBe32(p, address);
-    PutBe16(p + 4, std::uint16_t(count));
-    Reply r;
-    if (!Run("MAC Multi-Read", cmd::MacMultiRead, 6, p, r)) return 0;
-    for (std::uint32_t i = 0; i < count; ++i) words[i] = GetBe32(r.data.data() + 4 * i);
-    return int(count);
-}
-
-int CDeviceCommands::BbpRead(unsigned reg, std::uint8_t& value) {
-    std::uint8_t p[2];
-    PutBe16(p, std::uint16_t(reg % 256));
-    Reply r;
-    if (!Run("BBP Read", cmd::BbpRead, 2, p, r)) return 1;
-    value = r.data[0];
-    return 0;
-}
-
-int CDeviceCommands::BbpWrite(unsigned reg, std::uint8_t value) {
-    std::uint8_t p[3];
-    PutBe16(p, std::uint16_t(reg % 256));
-    p[2] = value;
-    Reply r;
-    return Run("BBP Write", cmd::BbpWrite, 3, p, r) ? 0 : 1;
-}
-
-int CDeviceCommands::BbpReadAll(std::uint8_t table[256]) {
-    Reply r;
-    if (!Run("BBP Read-All", cmd::BbpReadAll, 0, nullptr, r)) return 1;
-    std::memcpy(table, r.data.data(), 256);
-    return 0;
-}
 
 int CDeviceCommands::BbpAccess(int mode, unsigned reg, std::uint8_t& value) {
     if (mode == 0) return BbpRead(reg, value);
@@ -122,6 +17,7 @@ int CDeviceCommands::BbpAccess(int mode, unsigned reg, std::uint8_t& value) {
     const int paths = State().RxPathCount();
     if (paths < 1 || paths > 3) return 0;
     static const std::uint8_t select[3] = {0x00, 0x20, 0x40};
+    DeviceTransaction sequence;
     int result = 0;
     for (int path = 0; path < paths; ++path) {
         std::uint8_t r27 = 0;
@@ -153,6 +49,7 @@ void CDeviceCommands::MacWritePolled(std::uint32_t address, std::uint32_t value)
 
 int CDeviceCommands::RfAccess(int mode, unsigned bank, unsigned reg, std::uint8_t& value) {
     const std::uint32_t select = ((bank & 0xF) << 22) | ((reg & 0x3F) << 16);
+    DeviceTransaction sequence;
     if (mode == 0) {
         MacWritePolled(kRfControlRegister, select | 0x1);
         value = std::uint8_t(MacReadPolled(kRfControlRegister) >> 8);
@@ -173,12 +70,7 @@ int CDeviceCommands::EepromRead(std::uint16_t offset, std::uint16_t& word) {
     case EepromSourceKind::EepromCommands:
         break;
     }
-    std::uint8_t p[2];
-    PutBe16(p, offset);
-    Reply r;
-    if (!Run("EEPROM Read", cmd::EepromRead, 2, p, r)) return 1;
-    word = GetBe16(r.data.data());
-    return 0;
+    return CLinkCommands::EepromRead(offset, word);
 }
 
 int CDeviceCommands::EepromWrite(std::uint16_t offset, std::uint16_t word) {
@@ -202,132 +94,7 @@ int CDeviceCommands::EepromWrite(std::uint16_t offset, std::uint16_t word) {
     case EepromSourceKind::EepromCommands:
         break;
     }
-    std::uint8_t p[4];
-    PutBe16(p, offset);
-    PutBe16(p + 2, word);
-    Reply r;
-    return Run("EEPROM Write", cmd::EepromWrite, 4, p, r) ? 0 : 1;
-}
-
-int CDeviceCommands::EepromWriteAll(const std::uint16_t words[256]) {
-    std::uint8_t p[512];
-    for (int i = 0; i < 256; ++i) PutBe16(p + 2 * i, words[i]);
-    Reply r;
-    return Run("EEPROM Write-All", cmd::EepromWriteAll, 512, p, r) ? 0 : 1;
-}
-
-int CDeviceCommands::EepromReadBulk(std::uint16_t offset, std::uint16_t* words, std::uint16_t byteCount) {
-    std::uint8_t p[4];
-    PutBe16(p, offset);
-    PutBe16(p + 2, byteCount);
-    Reply r;
-    if (!Run("EEPROM Read-Bulk", cmd::EepromReadBulk, 4, p, r)) return 1;
-    std::size_t n = (std::size_t(byteCount) + 1) / 2;
-    if (n > kDataSize / 2) n = kDataSize / 2;
-    for (std::size_t i = 0; i < n; ++i) words[i] = GetBe16(r.data.data() + 2 * i);
-    return 0;
-}
-
-int CDeviceCommands::EepromWriteBulk(std::uint16_t offset, const std::uint16_t* words, std::uint16_t byteCount) {
-    if (byteCount > kMaxPayload - 4) byteCount = std::uint16_t(kMaxPayload - 4);
-    std::uint8_t p[kMaxPayload];
-    PutBe16(p, offset);
-    PutBe16(p + 2, byteCount);
-    const std::size_t n = byteCount / 2;
-    for (std::size_t i = 0; i < n; ++i) PutBe16(p + 4 + 2 * i, words[i]);
-    Reply r;
-    return Run("EEPROM Write-Bulk", cmd::EepromWriteBulk, std::uint16_t(byteCount + 4), p, r) ? 0 : 1;
-}
-
-int CDeviceCommands::RfReadBulk(std::uint16_t bank, std::uint8_t* bytes, std::uint16_t byteCount) {
-    std::uint8_t p[6];
-    PutBe16(p, bank);
-    PutBe16(p + 2, 0);
-    PutBe16(p + 4, byteCount);
-    Reply r;
-    if (!Run("RF Read-Bulk", cmd::RfReadBulk, 6, p, r)) return 1;
-    std::memcpy(bytes, r.data.data(), byteCount < kDataSize ? byteCount : kDataSize);
-    return 0;
-}
-
-int CDeviceCommands::ResetCounter() {
-    Reply r;
-    return Run("ResetCounter", cmd::ResetCounter, 0, nullptr, r) ? 0 : 1;
-}
-
-int CDeviceCommands::GetTxTransmitCounter(std::uint32_t& count) {
-    Reply r;
-    if (!Run("GetTxTransmitCounter", cmd::GetTxTransmitCounter, 0, nullptr, r)) return 1;
-    count = GetBe32(r.data.data());
-    return 0;
-}
-
-int CDeviceCommands::GetRxCounter(std::uint32_t* words, std::uint16_t byteCount) {
-    Reply r;
-    if (!Run("GetRxCounter", cmd::GetRxCounter, 0, nullptr, r)) return 1;
-    std::size_t n = (std::size_t(byteCount) + 3) / 4;
-    if (n > kDataSize / 4) n = kDataSize / 4;
-    for (std::size_t i = 0; i < n; ++i) words[i] = GetBe32(r.data.data() + 4 * i);
-    return 0;
-}
-
-int CDeviceCommands::BusyMode(std::uint16_t length, const std::uint8_t* payload) {
-    Reply r;
-    return Run("BusyMode", cmd::BusyMode, length, payload, r) ? 0 : 1;
-}
-
-int CDeviceCommands::StartTx(std::uint16_t length, const std::uint8_t* payload) {
-    Reply r;
-    Run("StartTX", cmd::StartTx, length, payload, r);
-    return 0;
-}
-
-int CDeviceCommands::StopTx() {
-    Reply r;
-    Run("StopTX", cmd::StopTx, 0, nullptr, r);
-    return 0;
-}
-
-int CDeviceCommands::StartRx() {
-    Reply r;
-    return Run("StartRX", cmd::StartRx, 0, nullptr, r) ? 0 : 1;
-}
-
-int CDeviceCommands::StopRx() {
-    Reply r;
-    return Run("StopRX", cmd::StopRx, 0, nullptr, r) ? 0 : 1;
-}
-
-int CDeviceCommands::StartAte() {
-    Reply r;
-    Run("Start ATE", cmd::StartAte, 0, nullptr, r);
-    return 0;
-}
-
-void CDeviceCommands::StopAte() { Exchange(cmd::StopAte, 0, nullptr); }
-
-int CDeviceCommands::Calibration(std::uint32_t item, std::uint32_t argument) {
-    std::uint8_t p[8];
-    PutBe32(p, item);
-    PutBe32(p + 4, argument);
-    Reply r;
-    return Run("Calibration", cmd::Calibration, 8, p, r) ? 0 : 1;
-}
-
-int CDeviceCommands::TssiCompensation(std::uint32_t value) {
-    std::uint8_t p[4];
-    PutBe32(p, value);
-    Reply r;
-    Run("TSSI_Compensation", cmd::TssiCompensation, 4, p, r);
-    return 0;
-}
-
-int CDeviceCommands::TemperatureCompensation(std::uint32_t value) {
-    std::uint8_t p[4];
-    PutBe32(p, value);
-    Reply r;
-    Run("Temperature_Compensation", cmd::TemperatureCompensation, 4, p, r);
-    return 0;
+    return CLinkCommands::EepromWrite(offset, word);
 }
 
 } // namespace vq

@@ -1,105 +1,34 @@
-// The command layer: one operation per command of the board's test agent,
-// plus the register-level helpers built on MAC register access.
+// The command layer as the pages know it: the board's command set plus the
+// operations made of several exchanges (the R66 fan-out of BBP writes, RF
+// register access through MAC 0x500, the polled MAC accesses) and the EEPROM
+// operations routed by the session's EEPROM source.
 #pragma once
 
-#include "link/command_frame.h"
+#include "link/commands.h"
 
-#include <array>
-#include <cstddef>
 #include <cstdint>
-#include <string>
-#include <vector>
 
 namespace vq {
 
-namespace cmd {
-constexpr std::uint16_t EepromRead = 1;
-constexpr std::uint16_t EepromWrite = 2;
-constexpr std::uint16_t EepromWriteAll = 4;
-constexpr std::uint16_t MacRead = 5;
-constexpr std::uint16_t MacWrite = 6;
-constexpr std::uint16_t MacMultiRead = 7;
-constexpr std::uint16_t BbpRead = 8;
-constexpr std::uint16_t BbpWrite = 9;
-constexpr std::uint16_t BbpReadAll = 10;
-constexpr std::uint16_t GetRxCounter = 11;
-constexpr std::uint16_t ResetCounter = 12;
-constexpr std::uint16_t StartTx = 16;
-constexpr std::uint16_t GetTxTransmitCounter = 17;
-constexpr std::uint16_t StopTx = 18;
-constexpr std::uint16_t StartRx = 19;
-constexpr std::uint16_t StopRx = 20;
-constexpr std::uint16_t StartAte = 128;
-constexpr std::uint16_t StopAte = 129;
-constexpr std::uint16_t EepromReadBulk = 0x114;
-constexpr std::uint16_t EepromWriteBulk = 0x115;
-constexpr std::uint16_t RfReadBulk = 0x123;
-constexpr std::uint16_t BusyMode = 0x202;
-constexpr std::uint16_t Calibration = 0x204;
-constexpr std::uint16_t TssiCompensation = 0x205;
-constexpr std::uint16_t TemperatureCompensation = 0x206;
-} // namespace cmd
-
-constexpr std::uint32_t kRfControlRegister = 0x500;
-constexpr std::size_t kDataSize = kFrameBufferSize - kOffData;
-
-class CDeviceCommands {
+class CDeviceCommands : public CLinkCommands {
   public:
     CDeviceCommands() = default;
     bool Open() { return true; }
 
-    int MacRead(std::uint32_t address, std::uint32_t& value);
-    int MacWrite(std::uint32_t address, std::uint32_t value);
-    // Reads byteCount / 4 words into `words` (which must hold them).
-    int MacMultiRead(std::uint32_t address, std::uint32_t* words, std::uint32_t byteCount);
-    int BbpRead(unsigned reg, std::uint8_t& value);
-    int BbpWrite(unsigned reg, std::uint8_t value);
-    int BbpReadAll(std::uint8_t table[256]);
+    // Mode 0 reads, mode 1 writes; a write of R66 reaches every receive path.
     int BbpAccess(int mode, unsigned reg, std::uint8_t& value);
+    // Mode 0 reads, mode 1 writes register `reg` of RF bank `bank`.
     int RfAccess(int mode, unsigned bank, unsigned reg, std::uint8_t& value);
-    // Word at a byte offset, routed by the session's EEPROM source.
+    // Word at a byte offset, from the EEPROM commands, the eFuse or the
+    // in-memory content buffer as the session's EEPROM source says.
     int EepromRead(std::uint16_t offset, std::uint16_t& word);
     int EepromWrite(std::uint16_t offset, std::uint16_t word);
-    int EepromWriteAll(const std::uint16_t words[256]);
-    int EepromReadBulk(std::uint16_t offset, std::uint16_t* words, std::uint16_t byteCount);
-    int EepromWriteBulk(std::uint16_t offset, const std::uint16_t* words, std::uint16_t byteCount);
-    int RfReadBulk(std::uint16_t bank, std::uint8_t* bytes, std::uint16_t byteCount);
-    int ResetCounter();
-    int GetTxTransmitCounter(std::uint32_t& count);
-    int GetRxCounter(std::uint32_t* words, std::uint16_t byteCount);
+    // Indirect registers with a busy bit 0: up to 10 reads until it is clear.
+    std::uint32_t MacReadPolled(std::uint32_t address);
+    void MacWritePolled(std::uint32_t address, std::uint32_t value);
     // PCI configuration space: nothing to do on this link.
     int ConfigRead(std::uint32_t offset, std::uint32_t& value) { return 0; }
     int ConfigWrite(std::uint32_t offset, std::uint32_t value) { return 0; }
-    int BusyMode(std::uint16_t length, const std::uint8_t* payload);
-    int StartTx(std::uint16_t length, const std::uint8_t* payload);
-    int StopTx();
-    int StartRx();
-    int StopRx();
-    int StartAte();
-    void StopAte();
-    int Calibration(std::uint32_t item, std::uint32_t argument);
-    int TssiCompensation(std::uint32_t value);
-    int TemperatureCompensation(std::uint32_t value);
-    std::uint32_t MacReadPolled(std::uint32_t address);
-    void MacWritePolled(std::uint32_t address, std::uint32_t value);
-
-    // Result of one raw exchange: `result` 0 with status and data (big-endian
-    // bytes from frame offset 28) copied out, else the ReceiveResponse value.
-    struct Reply {
-        int result = -1;
-        std::uint16_t status = 0;
-        std::array<std::uint8_t, kDataSize> data{}; // zero past the received frame
-    };
-    // Send + receive under the exchange lock, no message.
-    static Reply Exchange(std::uint16_t id, std::uint16_t length, const std::uint8_t* payload);
-
-  private:
-    // Exchange and report a failure with the command's two texts. True on success.
-    bool Run(const char* name, std::uint16_t id, std::uint16_t length, const std::uint8_t* payload, Reply& reply);
 };
-
-// "<name> : Error Message => %d" and "<name> : Error Message => Receive packet status failed.....%d".
-std::string TimeoutText(const char* name, int value);
-std::string BadStatusText(const char* name, std::uint16_t status);
 
 } // namespace vq

@@ -1,8 +1,9 @@
 #include "device/efuse.h"
 
 #include "base/services.h"
-#include "device/device_commands.h"
 #include "device/program_state.h"
+#include "device/transaction.h"
+#include "link/commands.h"
 
 #include <bit>
 
@@ -32,7 +33,8 @@ std::uint32_t DataRegister(std::uint16_t address) {
 
 // Starts an operation on the block holding `address` and waits for the busy bit
 // to clear (at most `polls` reads, 2 ms apart). Returns the control value read last.
-std::uint32_t RunOperation(CDeviceCommands& dev, std::uint32_t op, std::uint16_t address, int polls) {
+std::uint32_t RunOperation(CLinkCommands& dev, std::uint32_t op, std::uint16_t address, int polls) {
+    DeviceTransaction sequence;
     std::uint32_t ctrl = 0;
     dev.MacRead(kEfuseControl, ctrl);
     ctrl = (ctrl & ~(kEfuseAddressMask | kEfuseOpMask)) | (std::uint32_t(address & 0x3F0) << 16) | op |
@@ -47,7 +49,7 @@ std::uint32_t RunOperation(CDeviceCommands& dev, std::uint32_t op, std::uint16_t
     return ctrl;
 }
 
-void MarkBad(CDeviceCommands& dev, int mapAddress) {
+void MarkBad(CLinkCommands& dev, int mapAddress) {
     const std::uint16_t even = std::uint16_t(mapAddress & ~1);
     std::uint16_t w = EfusePhysicalReadWord(dev, even);
     // The high byte of a word keeps its top bit: only bits 8..14 are candidates.
@@ -62,7 +64,7 @@ void MarkBad(CDeviceCommands& dev, int mapAddress) {
     EfusePhysicalWriteWord(dev, even, w);
 }
 
-void WriteMapByte(CDeviceCommands& dev, int mapAddress, std::uint8_t value) {
+void WriteMapByte(CLinkCommands& dev, int mapAddress, std::uint8_t value) {
     const std::uint16_t even = std::uint16_t(mapAddress & ~1);
     std::uint16_t w = EfusePhysicalReadWord(dev, even);
     if (mapAddress & 1)
@@ -74,8 +76,9 @@ void WriteMapByte(CDeviceCommands& dev, int mapAddress, std::uint8_t value) {
 
 // Logical write of the block holding `offset`: all eight words (`wordIndex` < 0)
 // or only word `wordIndex` of `words`.
-int WriteLogical(CDeviceCommands& dev, std::uint16_t offset, const std::uint16_t words[8], int wordIndex) {
+int WriteLogical(CLinkCommands& dev, std::uint16_t offset, const std::uint16_t words[8], int wordIndex) {
     if (offset >= kEfuseContentBytes) return 1; // the content has 32 logical blocks
+    DeviceTransaction sequence;
     const EfuseGeometry g = EfuseLayout();
     const unsigned m = offset / 16;
     const std::uint16_t blockOffset = std::uint16_t(offset & ~0xF);
@@ -136,7 +139,7 @@ bool AllBlank(const std::uint16_t* words) {
 
 } // namespace
 
-std::uint32_t EfuseReadGroup(CDeviceCommands& dev, bool logical, std::uint16_t address, int length,
+std::uint32_t EfuseReadGroup(CLinkCommands& dev, bool logical, std::uint16_t address, int length,
                              std::uint32_t& value) {
     const std::uint32_t ctrl =
         RunOperation(dev, logical ? kEfuseOpLogicalRead : kEfuseOpPhysicalRead, address, kEfuseReadPolls);
@@ -151,7 +154,7 @@ std::uint32_t EfuseReadGroup(CDeviceCommands& dev, bool logical, std::uint16_t a
     return ctrl;
 }
 
-int EfuseLogicalReadWord(CDeviceCommands& dev, std::uint16_t offset, std::uint16_t& word, bool* mapped) {
+int EfuseLogicalReadWord(CLinkCommands& dev, std::uint16_t offset, std::uint16_t& word, bool* mapped) {
     if (offset >= kEfuseContentBytes - 1) {
         // Past the content: nothing is stored there.
         word = 0xFFFF;
@@ -165,7 +168,7 @@ int EfuseLogicalReadWord(CDeviceCommands& dev, std::uint16_t offset, std::uint16
     return 0;
 }
 
-void EfuseLogicalRead(CDeviceCommands& dev, std::uint16_t offset, std::uint8_t* bytes, int length) {
+void EfuseLogicalRead(CLinkCommands& dev, std::uint16_t offset, std::uint8_t* bytes, int length) {
     // Whole words from the even address, so an odd start never straddles a group.
     const int end = offset + length;
     for (int a = offset & ~1; a < end; a += 2) {
@@ -176,20 +179,20 @@ void EfuseLogicalRead(CDeviceCommands& dev, std::uint16_t offset, std::uint8_t* 
     }
 }
 
-int EfuseLookupBlock(CDeviceCommands& dev, std::uint16_t offset) {
+int EfuseLookupBlock(CLinkCommands& dev, std::uint16_t offset) {
     if (offset >= kEfuseContentBytes) return -1;
     const std::uint32_t ctrl = RunOperation(dev, kEfuseOpLogicalRead, offset, kEfuseReadPolls);
     const int block = int(ctrl & 0x3F);
     return block == int(kEfuseUnmapped) ? -1 : block;
 }
 
-std::uint16_t EfusePhysicalReadWord(CDeviceCommands& dev, std::uint16_t address) {
+std::uint16_t EfusePhysicalReadWord(CLinkCommands& dev, std::uint16_t address) {
     std::uint32_t v = 0;
     EfuseReadGroup(dev, false, address, 2, v);
     return std::uint16_t(v);
 }
 
-void EfusePhysicalRead(CDeviceCommands& dev, std::uint16_t address, std::uint8_t* bytes, int length) {
+void EfusePhysicalRead(CLinkCommands& dev, std::uint16_t address, std::uint8_t* bytes, int length) {
     const int end = address + length;
     for (int a = address & ~1; a < end; a += 2) {
         const std::uint16_t w = EfusePhysicalReadWord(dev, std::uint16_t(a));
@@ -198,9 +201,10 @@ void EfusePhysicalRead(CDeviceCommands& dev, std::uint16_t address, std::uint8_t
     }
 }
 
-void EfusePhysicalWriteWord(CDeviceCommands& dev, std::uint16_t address, std::uint16_t word) {
+void EfusePhysicalWriteWord(CLinkCommands& dev, std::uint16_t address, std::uint16_t word) {
     // Load the block into the data registers, change one half of one group,
     // write the registers back and program the block.
+    DeviceTransaction sequence;
     RunOperation(dev, kEfuseOpPhysicalRead, address, kEfuseReadPolls);
     std::uint32_t data[4] = {};
     for (int i = 0; i < 4; ++i)
@@ -215,18 +219,18 @@ void EfusePhysicalWriteWord(CDeviceCommands& dev, std::uint16_t address, std::ui
     RunOperation(dev, kEfuseOpPhysicalWrite, address, kEfuseWritePolls);
 }
 
-int EfuseLogicalWriteWord(CDeviceCommands& dev, std::uint16_t offset, std::uint16_t word) {
+int EfuseLogicalWriteWord(CLinkCommands& dev, std::uint16_t offset, std::uint16_t word) {
     std::uint16_t words[8] = {};
     const int index = (offset & 0xF) / 2;
     words[index] = word;
     return WriteLogical(dev, offset, words, index);
 }
 
-int EfuseLogicalWriteBlock(CDeviceCommands& dev, std::uint16_t offset, const std::uint16_t words[8]) {
+int EfuseLogicalWriteBlock(CLinkCommands& dev, std::uint16_t offset, const std::uint16_t words[8]) {
     return WriteLogical(dev, std::uint16_t(offset & ~0xF), words, -1);
 }
 
-void EfuseWriteContent(CDeviceCommands& dev, const std::uint16_t content[256],
+void EfuseWriteContent(CLinkCommands& dev, const std::uint16_t content[256],
                        const std::uint16_t snapshot[256]) {
     // An unmapped block reads all 0xFFFF in the snapshot; one that stays blank
     // needs no block.
@@ -236,7 +240,7 @@ void EfuseWriteContent(CDeviceCommands& dev, const std::uint16_t content[256],
     }
 }
 
-int EfuseFindFreeMapByte(CDeviceCommands& dev) {
+int EfuseFindFreeMapByte(CLinkCommands& dev) {
     const EfuseGeometry g = EfuseLayout();
     for (int a = g.upperByte & ~1; a >= (g.lowerByte & ~1); a -= 2) {
         const std::uint16_t w = EfusePhysicalReadWord(dev, std::uint16_t(a));
@@ -246,7 +250,7 @@ int EfuseFindFreeMapByte(CDeviceCommands& dev) {
     return -1;
 }
 
-int EfuseFreeBlocks(CDeviceCommands& dev) {
+int EfuseFreeBlocks(CLinkCommands& dev) {
     const EfuseGeometry g = EfuseLayout();
     int lowest = -1;
     for (int a = g.lowerByte & ~1; a <= g.upperByte && lowest < 0; a += 2) {
@@ -289,7 +293,7 @@ int EfuseFreeAfterContentWrite(int current, const std::uint16_t snapshot[256],
     return std::int16_t(count);
 }
 
-int EfuseFreeBlocksAfterWordWrite(CDeviceCommands& dev, std::uint16_t offset, std::uint16_t word) {
+int EfuseFreeBlocksAfterWordWrite(CLinkCommands& dev, std::uint16_t offset, std::uint16_t word) {
     const int current = EfuseFreeBlocks(dev);
     bool mapped = false;
     std::uint16_t old = 0xFFFF;
@@ -297,7 +301,7 @@ int EfuseFreeBlocksAfterWordWrite(CDeviceCommands& dev, std::uint16_t offset, st
     return EfuseFreeAfterWordWrite(current, mapped, old, word);
 }
 
-int EfuseFreeBlocksAfterByteWrite(CDeviceCommands& dev, std::uint16_t offset, std::uint8_t byte) {
+int EfuseFreeBlocksAfterByteWrite(CLinkCommands& dev, std::uint16_t offset, std::uint8_t byte) {
     const int current = EfuseFreeBlocks(dev);
     bool mapped = false;
     std::uint16_t old = 0xFFFF;

@@ -14,7 +14,7 @@
 
 namespace vq {
 
-class CDeviceCommands;
+class CLinkCommands;
 
 // Controller registers.
 constexpr std::uint32_t kEfuseControl = 0x0580;
@@ -47,40 +47,40 @@ std::uint8_t EfuseMapByte(unsigned logicalBlock);
 // One 2- or 4-byte group at `address` (logical: content offset; physical: fuse
 // address) through the controller. Returns the control register read last
 // (bits 0..5: physical block of a logical read, 0x3F when unmapped).
-std::uint32_t EfuseReadGroup(CDeviceCommands& dev, bool logical, std::uint16_t address, int length,
+std::uint32_t EfuseReadGroup(CLinkCommands& dev, bool logical, std::uint16_t address, int length,
                              std::uint32_t& value);
 
 // Logical read of the word at a content offset (unmapped block: 0xFFFF).
 // `mapped`, when given, tells whether the logical block has a physical block.
 // Returns 0.
-int EfuseLogicalReadWord(CDeviceCommands& dev, std::uint16_t offset, std::uint16_t& word,
+int EfuseLogicalReadWord(CLinkCommands& dev, std::uint16_t offset, std::uint16_t& word,
                          bool* mapped = nullptr);
 // Logical read of `length` bytes from a content offset, one word at a time.
-void EfuseLogicalRead(CDeviceCommands& dev, std::uint16_t offset, std::uint8_t* bytes, int length);
+void EfuseLogicalRead(CLinkCommands& dev, std::uint16_t offset, std::uint8_t* bytes, int length);
 // Physical block of the logical block holding `offset`, or -1 when unmapped.
-int EfuseLookupBlock(CDeviceCommands& dev, std::uint16_t offset);
+int EfuseLookupBlock(CLinkCommands& dev, std::uint16_t offset);
 
 // Physical read of a word / of `length` bytes at a fuse address.
-std::uint16_t EfusePhysicalReadWord(CDeviceCommands& dev, std::uint16_t address);
-void EfusePhysicalRead(CDeviceCommands& dev, std::uint16_t address, std::uint8_t* bytes, int length);
+std::uint16_t EfusePhysicalReadWord(CLinkCommands& dev, std::uint16_t address);
+void EfusePhysicalRead(CLinkCommands& dev, std::uint16_t address, std::uint8_t* bytes, int length);
 // Physical write of one word at an even fuse address.
-void EfusePhysicalWriteWord(CDeviceCommands& dev, std::uint16_t address, std::uint16_t word);
+void EfusePhysicalWriteWord(CLinkCommands& dev, std::uint16_t address, std::uint16_t word);
 
 // Logical write of one word, or of the aligned 16-byte block at `offset`
 // (eight words, word 0 at the lowest address). Returns 0 on success, 1 when no
 // free block is left (nothing is reported to the user here).
-int EfuseLogicalWriteWord(CDeviceCommands& dev, std::uint16_t offset, std::uint16_t word);
-int EfuseLogicalWriteBlock(CDeviceCommands& dev, std::uint16_t offset, const std::uint16_t words[8]);
+int EfuseLogicalWriteWord(CLinkCommands& dev, std::uint16_t offset, std::uint16_t word);
+int EfuseLogicalWriteBlock(CLinkCommands& dev, std::uint16_t offset, const std::uint16_t words[8]);
 // Writes every 16-byte block of `content` (256 words) that is not an untouched
 // blank: a block that reads all 0xFFFF in `snapshot` (the content it replaces)
 // and stays all 0xFFFF is skipped.
-void EfuseWriteContent(CDeviceCommands& dev, const std::uint16_t content[256],
+void EfuseWriteContent(CLinkCommands& dev, const std::uint16_t content[256],
                        const std::uint16_t snapshot[256]);
 
 // Highest free map byte (the next block to allocate), or -1 when none is left.
-int EfuseFindFreeMapByte(CDeviceCommands& dev);
+int EfuseFindFreeMapByte(CLinkCommands& dev);
 // Number of free blocks (0..60).
-int EfuseFreeBlocks(CDeviceCommands& dev);
+int EfuseFreeBlocks(CLinkCommands& dev);
 
 // Free count after a write, starting from `current`. A negative result (bit 15
 // set as a 16-bit number) means the write does not fit.
@@ -89,7 +89,7 @@ int EfuseFreeAfterByteWrite(int current, bool mapped, std::uint8_t oldByte, std:
 int EfuseFreeAfterContentWrite(int current, const std::uint16_t snapshot[256],
                                const std::uint16_t content[256]);
 // The same, reading the current count, mapping and old value from the eFuse.
-int EfuseFreeBlocksAfterWordWrite(CDeviceCommands& dev, std::uint16_t offset, std::uint16_t word);
-int EfuseFreeBlocksAfterByteWrite(CDeviceCommands& dev, std::uint16_t offset, std::uint8_t byte);
+int EfuseFreeBlocksAfterWordWrite(CLinkCommands& dev, std::uint16_t offset, std::uint16_t word);
+int EfuseFreeBlocksAfterByteWrite(CLinkCommands& dev, std::uint16_t offset, std::uint8_t byte);
 
 } // namespace vq
