@@ -1,5 +1,7 @@
-// Hexadecimal text helpers shared by the pages.
+// Hexadecimal text to bytes, as the frame, key and MAC address fields give it.
 #pragma once
+
+#include "base/numbers.h"
 
 #include <cstdint>
 #include <string>
@@ -7,8 +9,6 @@
 
 namespace vq {
 
-// One hexadecimal digit (0-9, A-F, a-f) to its value; any other character gives 255.
-std::uint8_t HexDigitValue(char c);
 // Two characters per byte, high nibble first; a character that is not a digit
 // counts as 0 and a trailing odd character is ignored.
 std::vector<std::uint8_t> HexTextToBytes(const std::string& text);

@@ -5,8 +5,6 @@
 #include "device/program_state.h"
 #include "device/transaction.h"
 
-#include <cstdio>
-
 namespace vq {
 
 int CDeviceCommands::BbpAccess(int mode, unsigned reg, std::uint8_t& value) {
@@ -59,6 +57,26 @@ int CDeviceCommands::RfAccess(int mode, unsigned bank, unsigned reg, std::uint8_
     return 0;
 }
 
+std::uint8_t CDeviceCommands::BbpValue(unsigned reg) {
+    std::uint8_t v = 0;
+    BbpAccess(0, reg, v);
+    return v;
+}
+
+void CDeviceCommands::SetBbp(unsigned reg, std::uint8_t value) {
+    BbpAccess(1, reg, value);
+}
+
+std::uint8_t CDeviceCommands::RfValue(unsigned bank, unsigned reg) {
+    std::uint8_t v = 0;
+    RfAccess(0, bank, reg, v);
+    return v;
+}
+
+void CDeviceCommands::SetRf(unsigned bank, unsigned reg, std::uint8_t value) {
+    RfAccess(1, bank, reg, value);
+}
+
 int CDeviceCommands::EepromRead(std::uint16_t offset, std::uint16_t& word) {
     ProgramState& st = State();
     switch (st.eepromSource.load()) {
@@ -84,9 +102,8 @@ int CDeviceCommands::EepromWrite(std::uint16_t offset, std::uint16_t word) {
         return 0;
     case EepromSourceKind::Efuse: {
         if (!st.suppressEfuseQuestion) {
-            char text[128];
-            std::snprintf(text, sizeof text, "Free block before write=%d, after write=%d, are you sure to write?",
-                          EfuseFreeBlocks(*this), EfuseFreeBlocksAfterWordWrite(*this, offset, word));
+            const std::string text =
+                EfuseWriteQuestion(EfuseFreeBlocks(*this), EfuseFreeBlocksAfterWordWrite(*this, offset, word));
             if (ShowMessage(text, MsgIcon::Question, MsgButtons::OkCancel) != MsgResult::Ok) return 1;
         }
         return EfuseLogicalWriteWord(*this, offset, word);

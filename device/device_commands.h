@@ -19,6 +19,12 @@ class CDeviceCommands : public CLinkCommands {
     int BbpAccess(int mode, unsigned reg, std::uint8_t& value);
     // Mode 0 reads, mode 1 writes register `reg` of RF bank `bank`.
     int RfAccess(int mode, unsigned bank, unsigned reg, std::uint8_t& value);
+    // One BBP or RF register by value. A failed read gives 0 (the command has
+    // shown its message); the callers carry on with it.
+    std::uint8_t BbpValue(unsigned reg);
+    void SetBbp(unsigned reg, std::uint8_t value);
+    std::uint8_t RfValue(unsigned bank, unsigned reg);
+    void SetRf(unsigned bank, unsigned reg, std::uint8_t value);
     // Word at a byte offset, from the EEPROM commands, the eFuse or the
     // in-memory content buffer as the session's EEPROM source says.
     int EepromRead(std::uint16_t offset, std::uint16_t& word);

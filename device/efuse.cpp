@@ -1,5 +1,6 @@
 #include "device/efuse.h"
 
+#include "base/format.h"
 #include "base/services.h"
 #include "device/program_state.h"
 #include "device/transaction.h"
@@ -308,6 +309,10 @@ int EfuseFreeBlocksAfterByteWrite(CLinkCommands& dev, std::uint16_t offset, std:
     EfuseLogicalReadWord(dev, std::uint16_t(offset & ~1), old, &mapped);
     const std::uint8_t oldByte = (offset & 1) ? std::uint8_t(old >> 8) : std::uint8_t(old);
     return EfuseFreeAfterByteWrite(current, mapped, oldByte, byte);
+}
+
+std::string EfuseWriteQuestion(int before, int after) {
+    return Format("Free block before write=%d, after write=%d, are you sure to write?", before, after);
 }
 
 } // namespace vq

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace vq {
 
@@ -91,5 +92,8 @@ int EfuseFreeAfterContentWrite(int current, const std::uint16_t snapshot[256],
 // The same, reading the current count, mapping and old value from the eFuse.
 int EfuseFreeBlocksAfterWordWrite(CLinkCommands& dev, std::uint16_t offset, std::uint16_t word);
 int EfuseFreeBlocksAfterByteWrite(CLinkCommands& dev, std::uint16_t offset, std::uint8_t byte);
+
+// "Free block before write=%d, after write=%d, are you sure to write?"
+std::string EfuseWriteQuestion(int before, int after);
 
 } // namespace vq

@@ -24,6 +24,17 @@ bool AskReplace(const std::string& path) {
 
 } // namespace
 
+FileHandle::FileHandle(const std::string& path, const char* mode) : file_(std::fopen(path.c_str(), mode)) {}
+
+void FileHandle::Put(const std::string& text) {
+    if (file_) std::fwrite(text.data(), 1, text.size(), file_);
+}
+
+void FileHandle::Close() {
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+}
+
 bool ReadTextLine(std::FILE* file, std::string& line, std::size_t maxChars) {
     line.clear();
     int c = std::fgetc(file);

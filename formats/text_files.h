@@ -9,6 +9,22 @@
 
 namespace vq {
 
+// A C stream opened for one piece of work and closed with the object.
+class FileHandle {
+  public:
+    FileHandle(const std::string& path, const char* mode);
+    ~FileHandle() { Close(); }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    explicit operator bool() const { return file_ != nullptr; }
+    std::FILE* get() const { return file_; }
+    void Put(const std::string& text);
+    void Close();
+
+  private:
+    std::FILE* file_;
+};
+
 // Lines of the register, script and table files are read into a buffer of
 // this many characters; the rest of a longer line is dropped.
 constexpr std::size_t kTextLineChars = 254;

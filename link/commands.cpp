@@ -1,25 +1,20 @@
-#include "device/device_commands.h"
+#include "link/commands.h"
 
+#include "base/format.h"
 #include "base/services.h"
 #include "link/link_session.h"
 
-#include <cstdio>
 #include <cstring>
 #include <mutex>
 
 namespace vq {
 
 std::string TimeoutText(const char* name, int value) {
-    char text[128];
-    std::snprintf(text, sizeof text, "%s : Error Message => %d", name, value);
-    return text;
+    return Format("%s : Error Message => %d", name, value);
 }
 
 std::string BadStatusText(const char* name, std::uint16_t status) {
-    char text[128];
-    std::snprintf(text, sizeof text, "%s : Error Message => Receive packet status failed.....%d", name,
-                  unsigned(status));
-    return text;
+    return Format("%s : Error Message => Receive packet status failed.....%d", name, int(status));
 }
 
 CLinkCommands::Reply CLinkCommands::Exchange(std::uint16_t id, std::uint16_t length,
@@ -44,9 +39,7 @@ bool CLinkCommands::Run(const char* name, std::uint16_t id, std::uint16_t length
     // worker thread never holds up the exchanges of the UI thread.
     if (reply.result != 0) {
         if (id == cmd::BusyMode) {
-            char text[128];
-            std::snprintf(text, sizeof text, "BusyMode : Wait response packet timeout => %d", reply.result);
-            ShowMessage(text, MsgIcon::Critical);
+            ShowMessage(Format("BusyMode : Wait response packet timeout => %d", reply.result), MsgIcon::Critical);
         } else {
             ShowMessage(TimeoutText(name, reply.result), MsgIcon::Critical);
         }

@@ -1,5 +1,7 @@
 #include "link/link_session.h"
 
+#include "base/format.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -107,10 +109,9 @@ bool LinkSession::OpenPcapAdapter(const std::string& device, std::string& diagno
     std::string error;
     auto t = PcapTransport::Open(device, error);
     if (!t) {
-        char text[512];
-        std::snprintf(text, sizeof text, "\nUnable to open the adapter. %s is not supported by WinPcap\n",
-                      device.c_str());
-        std::fputs(text, stderr);
+        const std::string text =
+            Format("\nUnable to open the adapter. %s is not supported by WinPcap\n", device.c_str());
+        std::fputs(text.c_str(), stderr);
         std::fflush(stderr);
         diagnostic = text;
         if (!error.empty()) diagnostic += error;
@@ -139,9 +140,7 @@ bool LinkSession::OpenPcapAdapter(const std::string& device, std::string& diagno
 }
 
 std::string FormatAdapterEntry(int position, const std::string& description) {
-    char text[600];
-    std::snprintf(text, sizeof text, "%d. %s", position, description.c_str());
-    return text;
+    return Format("%d. %s", position, description.c_str());
 }
 
 bool EnumerateAdapters(AdapterList& list, std::string& diagnostic) {

@@ -1,5 +1,7 @@
 #include "controls/core/hex_model.h"
 
+#include "base/format.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -46,9 +48,7 @@ int HexEditModel::MaxTop() const {
 }
 
 std::string HexEditModel::OffsetText(int rowStart) const {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, wideOffset ? "%08X " : "%04X ", static_cast<unsigned>(rowStart));
-    return buf;
+    return wideOffset ? Format("%08X ", unsigned(rowStart)) : Format("%04X ", unsigned(rowStart));
 }
 
 std::string HexEditModel::HexText(int rowStart) const {

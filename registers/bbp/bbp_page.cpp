@@ -1,5 +1,6 @@
 #include "registers/bbp/bbp_page.h"
 
+#include "base/format.h"
 #include "device/device_commands.h"
 #include "registers/core/bbp_files.h"
 #include "ui/ui_services.h"
@@ -18,8 +19,8 @@
 namespace vq {
 
 namespace {
-QString Hex2(std::uint8_t v) {
-    return QString::asprintf("%02X", v);
+QString HexText(std::uint8_t v) {
+    return QString::fromStdString(Hex2(v));
 }
 } // namespace
 
@@ -104,7 +105,7 @@ void CBbpRegisterPage::AddRegisters(unsigned first, unsigned last, bool visible)
         const int col = 3 * columns_[nibble];
         auto* label = new QLabel(QString::asprintf("R%u (0x%02X)", r, r), this);
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        auto* field = new QLineEdit(Hex2(0), this);
+        auto* field = new QLineEdit(HexText(0), this);
         field->setObjectName(QString::asprintf("R%u", r));
         field->setReadOnly(true);
         field->setMaxLength(2);
@@ -137,7 +138,7 @@ void CBbpRegisterPage::OnInitDialog() {
     registerId_->setMaxLength(3);
     value_->setMaxLength(2);
     for (auto& [reg, cell] : cells_) {
-        cell.field->setText(Hex2(0));
+        cell.field->setText(HexText(0));
         cell.field->setReadOnly(true);
     }
     if (readR0AtStart_) {
@@ -160,7 +161,7 @@ void CBbpRegisterPage::OnReadAll() {
     CDeviceCommands dev;
     dev.BbpReadAll(table);
     for (auto& [reg, cell] : cells_)
-        cell.field->setText(Hex2(table[reg]));
+        cell.field->setText(HexText(table[reg]));
 }
 
 void CBbpRegisterPage::OnModeRead() {
@@ -181,7 +182,7 @@ void CBbpRegisterPage::OnRw() {
     CDeviceCommands dev;
     if (mode_ == 0) {
         dev.BbpAccess(0, reg, v);
-        value_->setText(Hex2(v));
+        value_->setText(HexText(v));
     } else {
         dev.BbpAccess(1, reg, v); // the grid shows the new value at the next refresh
     }

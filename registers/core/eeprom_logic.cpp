@@ -1,5 +1,7 @@
 #include "registers/core/eeprom_logic.h"
 
+#include "base/format.h"
+#include "base/numbers.h"
 #include "base/services.h"
 #include "device/device_commands.h"
 #include "device/efuse.h"
@@ -133,30 +135,22 @@ void LedApply(const LedField& field, int item, bool high, std::uint16_t& config,
 
 // ---- texts and files -------------------------------------------------------
 
+// The page's offset, length and value fields: blanks, then digits; a long
+// number keeps its leading digits (eight hexadecimal, nine decimal).
 unsigned HexPrefixValue(const std::string& text) {
-    unsigned v = 0;
-    std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ')
-        ++i;
-    for (; i < text.size() && HexDigitValue(text[i]) < 16 && v < 0x10000000u; ++i)
-        v = v * 16 + HexDigitValue(text[i]);
-    return v;
+    constexpr NumberFormat kHex{
+        .base = 16, .blanks = Blanks::Space, .overflow = Overflow::KeepLeading, .limit = 0x10000000};
+    return unsigned(NumberPrefix(text, kHex));
 }
 
 unsigned DecimalPrefixValue(const std::string& text) {
-    unsigned v = 0;
-    std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ')
-        ++i;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9' && v < 100000000u; ++i)
-        v = v * 10 + unsigned(text[i] - '0');
-    return v;
+    constexpr NumberFormat kDecimal{
+        .base = 10, .blanks = Blanks::Space, .overflow = Overflow::KeepLeading, .limit = 100000000};
+    return unsigned(NumberPrefix(text, kDecimal));
 }
 
 std::string MacText(const std::uint8_t b[6]) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%02X%02X%02X%02X%02X%02X", b[0], b[1], b[2], b[3], b[4], b[5]);
-    return text;
+    return Format("%02X%02X%02X%02X%02X%02X", b[0], b[1], b[2], b[3], b[4], b[5]);
 }
 
 void MacBytes(const std::string& text, std::uint8_t bytes[6]) {
@@ -199,21 +193,11 @@ const char* EepromTypeName(std::uint32_t mac0004) {
 
 namespace {
 
-const char* const kOverflowText = " eFuse write fail (overflow)!, Free block before write=%d, after write=%d";
-const char* const kConfirmText = "Free block before write=%d, after write=%d, are you sure to write?";
+std::string OverflowText(int before, int after) {
+    return Format(" eFuse write fail (overflow)!, Free block before write=%d, after write=%d", before, after);
+}
+
 const char* const kRangeText = "Write EEPROM Data out of range (offset + length > 512)";
-
-std::string Format(const char* format, int a, int b) {
-    char text[128];
-    std::snprintf(text, sizeof text, format, a, b);
-    return text;
-}
-
-std::string Hex2(unsigned v) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%02X", v & 0xFF);
-    return text;
-}
 
 void ToWords(const std::uint8_t* bytes, std::uint16_t* words, int count) {
     for (int i = 0; i < count; ++i)
@@ -281,10 +265,10 @@ void EepromPageLogic::ReadEfuseWords(std::uint16_t words[256]) {
 
 bool EepromPageLogic::ConfirmEfuseWrite(int before, int after) {
     if (after < 0) {
-        ShowMessage(Format(kOverflowText, before, after), MsgIcon::Warning);
+        ShowMessage(OverflowText(before, after), MsgIcon::Warning);
         return false;
     }
-    return ShowMessage(Format(kConfirmText, before, after), MsgIcon::Question, MsgButtons::OkCancel) ==
+    return ShowMessage(EfuseWriteQuestion(before, after), MsgIcon::Question, MsgButtons::OkCancel) ==
            MsgResult::Ok;
 }
 
@@ -329,7 +313,7 @@ bool EepromPageLogic::WriteByte(int offset, std::uint8_t value) {
             EfuseLogicalReadWord(dev, even, old, &mapped);
             const std::uint8_t oldByte = (offset & 1) ? std::uint8_t(old >> 8) : std::uint8_t(old);
             const int after = EfuseFreeAfterByteWrite(before, mapped, oldByte, value);
-            if (ShowMessage(Format(kConfirmText, before, after), MsgIcon::Question, MsgButtons::OkCancel) !=
+            if (ShowMessage(EfuseWriteQuestion(before, after), MsgIcon::Question, MsgButtons::OkCancel) !=
                 MsgResult::Ok)
                 return false;
         } else {
@@ -403,9 +387,7 @@ void EepromPageLogic::RefreshFreeBlocks() {
     if (!EfuseFamily()) return; // no eFuse behind an EEPROM board
     CDeviceCommands dev;
     freeBlocks = EfuseFreeBlocks(dev);
-    char text[32];
-    std::snprintf(text, sizeof text, "%d / %d", freeBlocks, EfuseLayout().blocks);
-    freeText = text;
+    freeText = Format("%d / %d", freeBlocks, EfuseLayout().blocks);
 }
 
 void EepromPageLogic::ReadTypeText() {

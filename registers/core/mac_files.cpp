@@ -1,8 +1,10 @@
 #include "registers/core/mac_files.h"
 
+#include "base/format.h"
+#include "base/numbers.h"
+
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 
 namespace vq {
@@ -19,10 +21,7 @@ const MacRegion kMacRegions[kMacRegionCount] = {
 
 std::string MacRegionEntry(int index) {
     if (index < 0 || index >= kMacRegionCount) return {};
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%-24s (offset:0x%04X)", kMacRegions[index].name,
-                  static_cast<unsigned>(kMacRegions[index].offset));
-    return buf;
+    return Format("%-24s (offset:0x%04X)", kMacRegions[index].name, unsigned(kMacRegions[index].offset));
 }
 
 bool ReadMacTextLines(const std::string& path, std::vector<std::string>& lines, std::size_t maxChars) {
@@ -45,50 +44,28 @@ bool ReadMacTextLines(const std::string& path, std::vector<std::string>& lines, 
 
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
+// Script and register-file numbers: blanks skipped, hexadecimal with an
+// optional 0x wrapping at 32 bits; the decimal operation and BBP register
+// with a sign, keeping their first nine digits.
+constexpr NumberFormat kHex{.base = 16, .blanks = Blanks::Any, .hexPrefix = true};
+constexpr NumberFormat kDecimal{
+    .base = 10, .blanks = Blanks::Any, .sign = true, .overflow = Overflow::KeepLeading, .limit = 100000000};
+// The single-access field: hexadecimal digits from the first character on.
+constexpr NumberFormat kField{.base = 16, .blanks = Blanks::None};
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// Hexadecimal number at `pos` (blanks skipped, optional 0x); advances pos.
 bool ScanHex(const std::string& s, std::size_t& pos, std::uint32_t& value) {
-    std::size_t i = pos;
-    while (i < s.size() && IsBlank(s[i]))
-        ++i;
-    if (i + 2 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X') && HexDigit(s[i + 2]) >= 0)
-        i += 2;
-    std::uint32_t v = 0;
-    const std::size_t start = i;
-    while (i < s.size() && HexDigit(s[i]) >= 0)
-        v = (v << 4) | static_cast<std::uint32_t>(HexDigit(s[i++]));
-    if (i == start) return false;
-    pos = i;
-    value = v;
+    const ScannedNumber n = ScanNumber(s, pos, kHex);
+    if (!n.found) return false;
+    pos = n.end;
+    value = std::uint32_t(n.value);
     return true;
 }
 
-// Decimal number at `pos` (blanks skipped, optional sign); advances pos.
 bool ScanDecimal(const std::string& s, std::size_t& pos, long& value) {
-    std::size_t i = pos;
-    while (i < s.size() && IsBlank(s[i]))
-        ++i;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
-    const std::size_t start = i;
-    long v = 0;
-    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) {
-        if (v < 100000000L) v = v * 10 + (s[i] - '0');
-        ++i;
-    }
-    if (i == start) return false;
-    pos = i;
-    value = negative ? -v : v;
+    const ScannedNumber n = ScanNumber(s, pos, kDecimal);
+    if (!n.found) return false;
+    pos = n.end;
+    value = long(n.value);
     return true;
 }
 
@@ -133,13 +110,7 @@ std::uint32_t ParseMacHexPrefix(const std::string& text, bool* digits) {
 }
 
 std::uint32_t ParseMacHexField(const std::string& text) {
-    std::uint32_t v = 0;
-    for (char c : text) {
-        const int d = HexDigit(c);
-        if (d < 0) break;
-        v = (v << 4) | static_cast<std::uint32_t>(d);
-    }
-    return v;
+    return std::uint32_t(NumberPrefix(text, kField));
 }
 
 MacScriptLine ParseMacScriptLine(const std::string& line, int previousOperation) {
@@ -157,15 +128,11 @@ MacScriptLine ParseMacScriptLine(const std::string& line, int previousOperation)
 }
 
 std::string MacScriptWriteLog(std::uint32_t address, std::uint32_t value) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "W:\tMAC 0x%X\t= 0x%08X\n", address, value);
-    return buf;
+    return Format("W:\tMAC 0x%X\t= 0x%08X\n", address, value);
 }
 
 std::string MacScriptReadLog(std::uint32_t address, std::uint32_t value) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "R:\tMAC 0x%X\t= 0x%08X\n", address, value);
-    return buf;
+    return Format("R:\tMAC 0x%X\t= 0x%08X\n", address, value);
 }
 
 MacRegisterLine ParseMacRegisterLine(const std::string& rawLine) {

@@ -1,85 +1,47 @@
 #include "registers/core/rf_files.h"
 
+#include "base/format.h"
+#include "base/numbers.h"
 #include "base/services.h"
 #include "device/device_commands.h"
 #include "formats/text_files.h"
 #include "registers/core/rf_values.h"
 
-#include <cctype>
-#include <memory>
 
 namespace vq::rf {
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+// Script and register-file numbers: blanks and a sign before each one; the
+// decimal fields saturate at the largest int, the hexadecimal value (with an
+// optional 0x) wraps at 32 bits. A field without a number stops the line.
+constexpr NumberFormat kDecimal{
+    .base = 10, .blanks = Blanks::Any, .sign = true, .overflow = Overflow::Saturate, .limit = 0x7FFFFFFF};
+constexpr NumberFormat kHex{.base = 16, .blanks = Blanks::Any, .sign = true, .hexPrefix = true};
 
-File OpenFile(const std::string& path, const char* mode) {
-    return File(std::fopen(path.c_str(), mode));
-}
-
-void Put(std::FILE* f, const std::string& text) {
-    std::fputs(text.c_str(), f);
-}
-
-// Scanner with the conversions of the file formats: white space is skipped
-// before each number; a conversion that finds no number stops the scan.
 class Scanner {
   public:
     explicit Scanner(const std::string& text) : text_(text) {}
-
     bool Decimal(int& out) {
-        SkipSpace();
-        std::size_t i = pos_;
-        bool negative = false;
-        if (i < text_.size() && (text_[i] == '-' || text_[i] == '+')) negative = text_[i++] == '-';
-        if (i >= text_.size() || !std::isdigit(Byte(i))) return false;
-        long long v = 0;
-        for (; i < text_.size() && std::isdigit(Byte(i)); ++i)
-            if (v <= 0x7FFFFFFF) v = v * 10 + (text_[i] - '0');
-        if (v > 0x7FFFFFFF) v = 0x7FFFFFFF;
-        out = int(negative ? -v : v);
-        pos_ = i;
-        return true;
+        const ScannedNumber n = Next(kDecimal);
+        if (n.found) out = int(n.value);
+        return n.found;
     }
-
     bool Hex(unsigned& out) {
-        SkipSpace();
-        std::size_t i = pos_;
-        bool negative = false;
-        if (i < text_.size() && (text_[i] == '-' || text_[i] == '+')) negative = text_[i++] == '-';
-        if (i + 2 < text_.size() && text_[i] == '0' && (text_[i + 1] == 'x' || text_[i + 1] == 'X') &&
-            std::isxdigit(Byte(i + 2)))
-            i += 2;
-        if (i >= text_.size() || !std::isxdigit(Byte(i))) return false;
-        unsigned v = 0;
-        for (; i < text_.size() && std::isxdigit(Byte(i)); ++i) {
-            const int c = std::toupper(Byte(i));
-            v = (v << 4) | unsigned(c <= '9' ? c - '0' : c - 'A' + 10);
-        }
-        out = negative ? 0u - v : v;
-        pos_ = i;
-        return true;
+        const ScannedNumber n = Next(kHex);
+        if (n.found) out = unsigned(n.value);
+        return n.found;
     }
 
   private:
-    int Byte(std::size_t i) const { return static_cast<unsigned char>(text_[i]); }
-    void SkipSpace() {
-        while (pos_ < text_.size() && std::isspace(Byte(pos_)))
-            ++pos_;
+    ScannedNumber Next(const NumberFormat& format) {
+        const ScannedNumber n = ScanNumber(text_, pos_, format);
+        pos_ = n.end;
+        return n;
     }
     const std::string& text_;
     std::size_t pos_ = 0;
 };
-
-std::string Format(const char* format, int a, int b, unsigned c) {
-    char text[96];
-    std::snprintf(text, sizeof text, format, a, b, c);
-    return text;
-}
 
 } // namespace
 
@@ -92,8 +54,7 @@ ScriptStep ParseScriptLine(const std::string& line, ScriptFields& f) {
 }
 
 std::string ScriptLogText(ScriptStep step, int bank, int reg, std::uint8_t value) {
-    return Format(step == ScriptStep::Write ? "W:\tBank%02d, RF R%d\t= 0x%02X\n"
-                                            : "R:\tBank%02d, RF R%d\t= 0x%02X\n",
+    return Format(step == ScriptStep::Write ? "W:\tBank%02d, RF R%d\t= 0x%02X\n" : "R:\tBank%02d, RF R%d\t= 0x%02X\n",
                   bank, reg, value);
 }
 
@@ -120,15 +81,13 @@ const char* const kTestFileHeader = "; RF R/W Test File!!\n\nReg:  WRITE :  READ
 const char* const kTestFileSeparator = "====================================\n";
 
 std::uint8_t ToggleRfBit(CDeviceCommands& dev, int bank, int reg, int bit, bool clear) {
-    std::uint8_t value = 0;
-    dev.RfAccess(0, unsigned(bank), unsigned(reg), value);
-    value = ToggledValue(value, bit, clear);
-    dev.RfAccess(1, unsigned(bank), unsigned(reg), value);
+    const std::uint8_t value = ToggledValue(dev.RfValue(unsigned(bank), unsigned(reg)), bit, clear);
+    dev.SetRf(unsigned(bank), unsigned(reg), value);
     return value;
 }
 
 bool RunRfScript(CDeviceCommands& dev, const std::string& path, IScriptLog& log) {
-    File f = OpenFile(path, "r");
+    FileHandle f(path, "r");
     if (!f) return false;
     log.Clear();
     ScriptFields fields;
@@ -149,19 +108,19 @@ bool RunRfScript(CDeviceCommands& dev, const std::string& path, IScriptLog& log)
 }
 
 bool SaveRfRegisters(CDeviceCommands& dev, const std::string& path) {
-    File f = OpenFile(path, "w");
+    FileHandle f(path, "w");
     if (!f) return false;
     for (int bank : kSavedBanks)
         for (int reg = 0; reg < kRegistersPerBank; ++reg) {
             std::uint8_t value = 0;
             dev.RfAccess(0, unsigned(bank), unsigned(reg), value);
-            Put(f.get(), RegisterFileLine(bank, reg, value));
+            f.Put(RegisterFileLine(bank, reg, value));
         }
     return true;
 }
 
 bool LoadRfRegisters(CDeviceCommands& dev, const std::string& path) {
-    File f = OpenFile(path, "r");
+    FileHandle f(path, "r");
     if (!f) return false;
     RegisterFields fields;
     std::string line;
@@ -170,7 +129,7 @@ bool LoadRfRegisters(CDeviceCommands& dev, const std::string& path) {
         std::uint8_t value = std::uint8_t(fields.value);
         dev.RfAccess(1, unsigned(fields.bank), unsigned(fields.reg), value);
     }
-    f.reset();
+    f.Close();
     std::uint8_t cal = 0;
     dev.RfAccess(0, 0, kVcoCalRegister, cal);
     cal |= kVcoCalBit;
@@ -180,29 +139,29 @@ bool LoadRfRegisters(CDeviceCommands& dev, const std::string& path) {
 }
 
 bool DumpBankForAte(CDeviceCommands& dev, const std::string& path, int bank) {
-    File f = OpenFile(path, "w");
+    FileHandle f(path, "w");
     if (!f) return false;
     for (int reg = 0; reg < kRegistersPerBank; ++reg) {
         std::uint8_t value = 0;
         dev.RfAccess(0, unsigned(bank), unsigned(reg), value);
-        Put(f.get(), AteDumpLine(bank, reg, value));
+        f.Put(AteDumpLine(bank, reg, value));
     }
     return true;
 }
 
 bool TestRegisterReadWrite(CDeviceCommands& dev, const std::string& path, int bank, int registerCount) {
-    File f = OpenFile(path, "w");
+    FileHandle f(path, "w");
     if (!f) return false;
-    Put(f.get(), kTestFileHeader);
+    f.Put(kTestFileHeader);
     for (int reg = 0; reg < registerCount; ++reg) {
         for (unsigned v = 0; v <= 0xFF; ++v) {
             std::uint8_t written = std::uint8_t(v);
             dev.RfAccess(1, unsigned(bank), unsigned(reg), written);
             std::uint8_t read = 0;
             dev.RfAccess(0, unsigned(bank), unsigned(reg), read);
-            Put(f.get(), TestLine(reg, std::uint8_t(v), read));
+            f.Put(TestLine(reg, std::uint8_t(v), read));
         }
-        Put(f.get(), kTestFileSeparator);
+        f.Put(kTestFileSeparator);
     }
     return true;
 }

@@ -1,7 +1,7 @@
 #include "registers/core/rf_values.h"
 
-#include <cctype>
-#include <cstdio>
+#include "base/format.h"
+#include "base/numbers.h"
 
 namespace vq::rf {
 
@@ -32,9 +32,7 @@ std::string ChannelCaption(int index) {
     if (index < 0 || index >= kChannelCount) return {};
     const int channel = index + 1;
     const int mhz = channel == 14 ? 2484 : 2407 + 5 * channel;
-    char text[32];
-    std::snprintf(text, sizeof text, "%s%d  %d-MHz", channel < 10 ? "    " : "  ", channel, mhz);
-    return text;
+    return Format("%s%d  %d-MHz", channel < 10 ? "    " : "  ", channel, mhz);
 }
 
 int BitButtonId(int firstReg, int reg, int bit) {
@@ -63,32 +61,14 @@ std::uint8_t ToggledValue(std::uint8_t current, int bit, bool clear) {
 }
 
 std::uint8_t HexByte(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
-        ++i;
-    if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
-        i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 2])))
-        i += 2;
-    unsigned value = 0;
-    for (; i < text.size() && std::isxdigit(static_cast<unsigned char>(text[i])); ++i) {
-        const char c = char(std::toupper(static_cast<unsigned char>(text[i])));
-        value = (value << 4) | unsigned(c <= '9' ? c - '0' : c - 'A' + 10);
-        value &= 0xFFFFFFu; // keep the arithmetic bounded for long input
-    }
-    return std::uint8_t(value);
+    constexpr NumberFormat kHexField{.base = 16, .blanks = Blanks::Any, .hexPrefix = true};
+    return std::uint8_t(NumberPrefix(text, kHexField));
 }
 
 int DecimalNumber(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-    long long value = 0;
-    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i)
-        if (value < 0x7FFFFFFF) value = value * 10 + (text[i] - '0');
-    if (value > 0x7FFFFFFF) value = 0x7FFFFFFF;
-    return int(negative ? -value : value);
+    constexpr NumberFormat kDecimalField{
+        .base = 10, .blanks = Blanks::Any, .sign = true, .overflow = Overflow::Saturate, .limit = 0x7FFFFFFF};
+    return int(NumberPrefix(text, kDecimalField));
 }
 
 std::optional<std::uint8_t> TxPowerStep(std::uint8_t current, int delta) {
@@ -106,12 +86,6 @@ std::optional<std::uint8_t> FreqOffsetStep(std::uint8_t current, int delta) {
     const int next = int(current) + delta;
     if (current == 0xFF || next < 0 || next > 0xFF) return std::nullopt;
     return std::uint8_t(next);
-}
-
-std::string Hex2(unsigned value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%02X", value);
-    return text;
 }
 
 std::string WithTxtExtension(const std::string& path) {

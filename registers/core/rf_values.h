@@ -62,9 +62,6 @@ constexpr int kFreqOffsetBank = 0;
 constexpr int kFreqOffsetRegister = 12;
 std::optional<std::uint8_t> FreqOffsetStep(std::uint8_t current, int delta);
 
-// "%02X"
-std::string Hex2(unsigned value);
-
 // Register and dump files: ".txt" is appended when the file name does not
 // contain ".txt" anywhere.
 std::string WithTxtExtension(const std::string& path);

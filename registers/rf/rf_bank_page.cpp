@@ -1,5 +1,6 @@
 #include "registers/rf/rf_bank_page.h"
 
+#include "base/format.h"
 #include "device/device_commands.h"
 #include "device/program_state.h"
 #include "registers/core/rf_files.h"
@@ -144,7 +145,7 @@ void CRFBankPage::OnReadWrite() {
     CDeviceCommands dev;
     if (mode_ == 0) {
         dev.RfAccess(0, unsigned(State().rfBank), reg, value);
-        value_ = QString::fromStdString(rf::Hex2(value));
+        value_ = QString::fromStdString(Hex2(value));
         ValuesToControls();
     } else {
         dev.RfAccess(1, unsigned(State().rfBank), reg, value);

@@ -1,5 +1,6 @@
 #include "registers/rf/rf_page.h"
 
+#include "base/format.h"
 #include "device/device_commands.h"
 #include "device/program_state.h"
 #include "formats/text_files.h"
@@ -276,9 +277,9 @@ void CRFPage::SetChannelListIndex(int index) {
 }
 
 void CRFPage::ShowSharedValues(std::uint8_t txPower0, std::uint8_t txPower1, std::uint8_t freqOffset) {
-    Show(txPower0Edit_, txPower0_, Qs(rf::Hex2(txPower0)));
-    if (State().TxPathCount() >= 2) Show(txPower1Edit_, txPower1_, Qs(rf::Hex2(txPower1)));
-    Show(freqOffsetEdit_, freqOffset_, Qs(rf::Hex2(freqOffset)));
+    Show(txPower0Edit_, txPower0_, Qs(Hex2(txPower0)));
+    if (State().TxPathCount() >= 2) Show(txPower1Edit_, txPower1_, Qs(Hex2(txPower1)));
+    Show(freqOffsetEdit_, freqOffset_, Qs(Hex2(freqOffset)));
 }
 
 void CRFPage::OnChannelSelected(int index) {
@@ -295,8 +296,8 @@ void CRFPage::OnChannelSelected(int index) {
     Sheet().ShareChannel(index);
     Sheet().SelectChannel(index);
 
-    Show(txPower0Edit_, txPower0_, Qs(rf::Hex2(st.txPower0)));
-    if (st.TxPathCount() >= 2) Show(txPower1Edit_, txPower1_, Qs(rf::Hex2(st.txPower1)));
+    Show(txPower0Edit_, txPower0_, Qs(Hex2(st.txPower0)));
+    if (st.TxPathCount() >= 2) Show(txPower1Edit_, txPower1_, Qs(Hex2(st.txPower1)));
 
     ControlsToValues();
     ValuesToControls();
@@ -323,10 +324,10 @@ void CRFPage::OnTxPowerSpin(int path, int delta) {
         dev.MacWrite(rf::kTxPowerRegister, rf::WithTxPower(reg, path, *next));
     if (path == 0) {
         st.txPower0 = *next;
-        Show(txPower0Edit_, txPower0_, Qs(rf::Hex2(*next)));
+        Show(txPower0Edit_, txPower0_, Qs(Hex2(*next)));
     } else {
         st.txPower1 = *next;
-        Show(txPower1Edit_, txPower1_, Qs(rf::Hex2(*next)));
+        Show(txPower1Edit_, txPower1_, Qs(Hex2(*next)));
     }
     ValuesToControls();
     Refresh();
@@ -341,7 +342,7 @@ void CRFPage::OnFreqOffsetSpin(int delta) {
     value = *next;
     dev.RfAccess(1, rf::kFreqOffsetBank, rf::kFreqOffsetRegister, value);
     State().freqOffset = *next;
-    Show(freqOffsetEdit_, freqOffset_, Qs(rf::Hex2(*next)));
+    Show(freqOffsetEdit_, freqOffset_, Qs(Hex2(*next)));
     ValuesToControls();
     Refresh();
 }

@@ -1,5 +1,6 @@
 #include "registers/rf/rf_widgets.h"
 
+#include "base/format.h"
 #include "registers/core/rf_values.h"
 
 #include <QBoxLayout>

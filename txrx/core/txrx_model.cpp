@@ -4,49 +4,23 @@
 #include "device/program_state.h"
 
 #include <cerrno>
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 
 namespace vq {
 
 // ---- Text conversions -------------------------------------------------------
 
+// Blanks and tabs before the number; decimal with a sign, saturating at
+// 32 bits; hexadecimal with an optional 0x, wrapping at 32 bits.
 long long ParseDecimal(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-    long long v = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        v = v * 10 + (text[i] - '0');
-        if (v > 0xFFFFFFFFLL) v = 0xFFFFFFFFLL; // saturate rather than wrap
-    }
-    return negative ? -v : v;
+    constexpr NumberFormat kDecimal{
+        .base = 10, .blanks = Blanks::SpaceTab, .sign = true, .overflow = Overflow::Saturate, .limit = 0xFFFFFFFF};
+    return NumberPrefix(text, kDecimal);
 }
 
 std::uint32_t ParseHex(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) i += 2;
-    std::uint32_t v = 0;
-    for (; i < text.size(); ++i) {
-        const std::uint8_t d = HexDigitValue(text[i]);
-        if (d == 255) break;
-        v = (v << 4) | d;
-    }
-    return v;
-}
-
-std::string Format(const char* format, ...) {
-    char buffer[256];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    return buffer;
+    constexpr NumberFormat kHex{.base = 16, .blanks = Blanks::SpaceTab, .hexPrefix = true};
+    return std::uint32_t(NumberPrefix(text, kHex));
 }
 
 // ---- Channel list -----------------------------------------------------------

@@ -4,11 +4,11 @@
 // No widgets: the page hands its control values in a TxFrameInputs record.
 #pragma once
 
+#include "base/format.h"
+#include "base/hex_text.h"
 #include "device/device_commands.h"
 
 #include <array>
-#include "base/hex_text.h"
-
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,7 +21,6 @@ namespace vq {
 // conversion stops at the first character that is not a digit (0 when none).
 long long ParseDecimal(const std::string& text);
 std::uint32_t ParseHex(const std::string& text);
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // ---- Channel list -----------------------------------------------------------
 

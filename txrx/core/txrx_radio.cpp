@@ -123,10 +123,6 @@ unsigned ReferenceDividerCode(double r) {
     return 3;
 }
 
-QString Hex2(unsigned v) {
-    return QString::asprintf("%02X", v & 0xFF);
-}
-
 } // namespace
 
 int ChannelNumberOf(int index) {
@@ -522,7 +518,7 @@ void CTxRxRadio::ApplyChannel(IControlPanel& panel) {
     // Crystal frequency offset.
     const std::uint8_t offset = std::uint8_t(r.Eeprom(0x3A) & 0xFF);
     r.SetRf(0, 12, offset);
-    c.SetText(kFreqOffset, Hex2(offset));
+    c.SetText(kFreqOffset, QString::fromStdString(Hex2(offset)));
     st.freqOffset = offset;
 
     // RSSI offsets of paths 0 and 1.
@@ -673,7 +669,7 @@ void CTxRxRadio::LoadTxPower(IControlPanel& panel, int k) {
     v = k == 0 ? (v & ~0x3Fu) | p : (v & ~0x3F00u) | (std::uint32_t(p) << 8);
     r.SetMac(0x13B0, v);
     alcRegisterDefault = v;
-    c.SetText(k == 0 ? kTxPower0 : kTxPower1, Hex2(p));
+    c.SetText(k == 0 ? kTxPower0 : kTxPower1, QString::fromStdString(Hex2(p)));
     (k == 0 ? State().txPower0 : State().txPower1) = p;
 }
 

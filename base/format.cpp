@@ -1,0 +1,36 @@
+#include "base/format.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace vq {
+
+std::string Format(const char* format, ...) {
+    char small[256];
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    const int length = std::vsnprintf(small, sizeof small, format, args);
+    va_end(args);
+    std::string out;
+    if (length < 0) {
+        va_end(again);
+        return out;
+    }
+    if (std::size_t(length) < sizeof small) {
+        out.assign(small, std::size_t(length));
+    } else {
+        out.resize(std::size_t(length) + 1);
+        std::vsnprintf(out.data(), out.size(), format, again);
+        out.resize(std::size_t(length));
+    }
+    va_end(again);
+    return out;
+}
+
+std::string Hex2(unsigned value) {
+    return Format("%02X", value & 0xFF);
+}
+
+} // namespace vq
