@@ -15,13 +15,13 @@
 namespace vq {
 
 CQAPropertySheet::CQAPropertySheet(const CQACommandLineInfo& options, QWidget* parent) : QWidget(parent) {
-    // Pages register with the sheet's services while they are constructed.
-    SetSheet(this);
+    // The services lead here from the pages' construction on.
+    SetSheet(&services_);
     Build(CreateSheetPages(options));
 }
 
 CQAPropertySheet::CQAPropertySheet(const std::vector<QAPage*>& pages, QWidget* parent) : QWidget(parent) {
-    SetSheet(this);
+    SetSheet(&services_);
     Build(pages);
 }
 
@@ -31,9 +31,11 @@ CQAPropertySheet::~CQAPropertySheet() {
     while (tabs_->count() > 0) {
         QWidget* page = tabs_->widget(0);
         tabs_->removeTab(0);
+        if (page == services_.txrx) services_.txrx = nullptr;
+        if (page == services_.rf) services_.rf = nullptr;
         delete page;
     }
-    if (&Sheet() == this) SetSheet(nullptr);
+    if (&Sheet() == &services_) SetSheet(nullptr);
 }
 
 void CQAPropertySheet::Build(const std::vector<QAPage*>& pages) {
@@ -42,8 +44,12 @@ void CQAPropertySheet::Build(const std::vector<QAPage*>& pages) {
 
     tabs_ = new QTabWidget(this);
     tabs_->setUsesScrollButtons(true);
-    for (QAPage* page : pages)
+    for (QAPage* page : pages) {
         tabs_->addTab(page, page->Caption());
+        if (auto* txrx = dynamic_cast<CTXRXPage*>(page)) services_.txrx = txrx;
+        if (auto* rf = dynamic_cast<CRFPage*>(page)) services_.rf = rf;
+    }
+    services_.closeMainWindow = [this] { CloseMainWindow(); };
 
     // The sheet keeps an OK button for keyboard defaults but never shows it;
     // there is no Apply, and Cancel is the way out.

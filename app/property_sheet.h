@@ -3,7 +3,9 @@
 #pragma once
 
 #include "app/command_line.h"
-#include "ui/sheet_services.h"
+#include "app/page_services.h"
+#include "registers/rf/rf_page.h"
+#include "txrx/txrx_page.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -18,7 +20,10 @@ class QAPage;
 
 constexpr const char* kSheetTitle = "VQ9447 QA V1.0.6.0";
 
-class CQAPropertySheet : public QWidget, public SheetDispatcher {
+// The sheet's services reach the TX/RX page and RF page 1 among its pages.
+using CSheetServices = PageServices<CTXRXPage, CRFPage>;
+
+class CQAPropertySheet : public QWidget {
     Q_OBJECT
   public:
     // Constructs the pages of these options that this build has.
@@ -41,8 +46,10 @@ class CQAPropertySheet : public QWidget, public SheetDispatcher {
     QPushButton* ExitButton() const { return exit_; }
     bool Closed() const { return closed_; }
 
+    // The services this sheet offers its pages (installed as Sheet() while it lives).
+    CSheetServices& Services() { return services_; }
     // Closes the sheet from the event loop (a page may ask from inside its own handler).
-    void CloseMainWindow() override;
+    void CloseMainWindow();
 
   signals:
     void closed();
@@ -55,6 +62,7 @@ class CQAPropertySheet : public QWidget, public SheetDispatcher {
     void Build(const std::vector<QAPage*>& pages);
     void OnCurrentChanged(int index);
 
+    CSheetServices services_;
     QTabWidget* tabs_ = nullptr;
     QPushButton* ok_ = nullptr;
     QPushButton* exit_ = nullptr;

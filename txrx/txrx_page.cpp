@@ -5,6 +5,7 @@
 #include "device/program_state.h"
 #include "txrx/core/txrx_radio.h"
 #include "txrx/tx_dialogs.h"
+#include "ui/sheet_services.h"
 #include "ui/ui_services.h"
 
 #include <QAbstractButton>
@@ -92,13 +93,11 @@ CTXRXPage::CTXRXPage(QWidget* parent) : QAPage("TX/RX", parent) {
     }
     BuildControls();
     ConnectActions();
-    Sheet().RegisterTxRxPage(this);
 }
 
 CTXRXPage::~CTXRXPage() {
     timer102_.stop();
     pollingOn_ = false;
-    Sheet().RegisterTxRxPage(nullptr);
 }
 
 // ---- Layout ---------------------------------------------------------------------

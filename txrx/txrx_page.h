@@ -7,7 +7,6 @@
 #include "txrx/core/txrx_model.h"
 #include "txrx/core/txrx_page_actions.h"
 #include "ui/qa_page.h"
-#include "ui/sheet_services.h"
 
 #include <QTimer>
 #include <functional>
@@ -21,7 +20,7 @@ namespace vq {
 // Timer ids of the page and their periods.
 constexpr int kTimerCounters = 102, kTimerTempCom = 4, kTimerSlow = 5, kTimerTempSensor = 6;
 
-class CTXRXPage : public QAPage, public IControlPanel, public ITxRxPageOps, public ITxRxPageActions {
+class CTXRXPage : public QAPage, public IControlPanel, public ITxRxPageActions {
     Q_OBJECT
   public:
     explicit CTXRXPage(QWidget* parent = nullptr);
@@ -44,19 +43,22 @@ class CTXRXPage : public QAPage, public IControlPanel, public ITxRxPageOps, publ
     QWidget* Control(int id) const;
     bool IsShown(int id) const; // not hidden (independent of the page being on screen)
 
-    // ---- ITxRxPageOps ----
-    void ToggleRx() override;
-    void ToggleTx() override;
-    bool IsRxRunning() const override { return rxRunning_; }
-    bool IsTxRunning() const override { return txRunning_; }
-    void PollCounters() override;
-    bool HasWindow() const override { return Initialised(); }
-    void SelectChannel(int index) override;
-    void SelectBandwidth(int index) override;
-    void SelectRxPath(int index) override;
-    void SetOneRxPath(bool on) override;
-    void SetChannelListIndex(int index) override;
-    void ShowSharedValues(std::uint8_t txPower0, std::uint8_t txPower1, std::uint8_t freqOffset) override;
+    // ---- What the sheet's services reach (callable from a worker thread) ----
+    void ToggleRx();
+    void ToggleTx();
+    bool IsRxRunning() const { return rxRunning_; }
+    bool IsTxRunning() const { return txRunning_; }
+    void PollCounters();
+    bool HasWindow() const { return Initialised(); }
+    // Select entry n of a list and run its change action.
+    void SelectChannel(int index);
+    void SelectBandwidth(int index);
+    void SelectRxPath(int index);
+    void SetOneRxPath(bool on);
+    // The channel list on an index without its change action.
+    void SetChannelListIndex(int index);
+    // TX power 0, TX power 1 and frequency offset into the display fields.
+    void ShowSharedValues(std::uint8_t txPower0, std::uint8_t txPower1, std::uint8_t freqOffset);
 
     // ---- ITxRxPageActions ----
     void FillChannelList() override;

@@ -8,6 +8,7 @@
 #include "registers/core/rf_values.h"
 #include "registers/core/synth_table.h"
 #include "registers/rf/rf_widgets.h"
+#include "ui/sheet_services.h"
 #include "ui/ui_services.h"
 
 #include <QBoxLayout>
@@ -176,13 +177,9 @@ CRFPage::CRFPage(QWidget* parent)
     for (QWidget* w : std::initializer_list<QWidget*>{rEdit_, powerDownCombo_, sdmCombo_, crystalCombo_,
                                                       rdivCombo_, dumpButton_, testButton_})
         w->hide();
-
-    Sheet().RegisterRfPage(this);
 }
 
-CRFPage::~CRFPage() {
-    Sheet().RegisterRfPage(nullptr);
-}
+CRFPage::~CRFPage() = default;
 
 void CRFPage::ControlsToValues() {
     CRFBankPage::ControlsToValues();

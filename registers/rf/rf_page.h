@@ -6,7 +6,6 @@
 #pragma once
 
 #include "registers/rf/rf_bank_page.h"
-#include "ui/sheet_services.h"
 
 #include <QString>
 #include <cstdint>
@@ -23,16 +22,18 @@ namespace rf {
 class SpinArrows;
 } // namespace rf
 
-class CRFPage : public CRFBankPage, public IRfPageOps {
+class CRFPage : public CRFBankPage {
     Q_OBJECT
   public:
     explicit CRFPage(QWidget* parent = nullptr);
     ~CRFPage() override;
 
-    // IRfPageOps
-    bool HasWindow() const override { return Initialised(); }
-    void SetChannelListIndex(int index) override;
-    void ShowSharedValues(std::uint8_t txPower0, std::uint8_t txPower1, std::uint8_t freqOffset) override;
+    // What the sheet's services reach on this page.
+    bool HasWindow() const { return Initialised(); }
+    // The channel list on an index, without its change action.
+    void SetChannelListIndex(int index);
+    // TX power 0, TX power 1 and frequency offset into the trim fields.
+    void ShowSharedValues(std::uint8_t txPower0, std::uint8_t txPower1, std::uint8_t freqOffset);
 
     // Actions of the page's own controls.
     void OnChannelSelected(int index);

@@ -7,6 +7,7 @@
 #include "app/select_adapter_dialog.h"
 #include "app/termination.h"
 #include "app/window_drag.h"
+#include "tests/support/test_sheet.h"
 #include "ui/qa_page.h"
 #include "ui/sheet_services.h"
 
@@ -43,28 +44,28 @@ class FakePage : public QAPage {
     std::vector<std::string>& events_;
 };
 
-class FakeTxRx : public ITxRxPageOps {
+class FakeTxRx {
   public:
     std::vector<std::string> calls;
     bool rx = false, tx = false;
-    void ToggleRx() override {
+    void ToggleRx() {
         calls.push_back("rx");
         rx = !rx;
     }
-    void ToggleTx() override {
+    void ToggleTx() {
         calls.push_back("tx");
         tx = !tx;
     }
-    bool IsRxRunning() const override { return rx; }
-    bool IsTxRunning() const override { return tx; }
-    void PollCounters() override { calls.push_back("poll"); }
-    bool HasWindow() const override { return true; }
-    void SelectChannel(int i) override { calls.push_back("channel" + std::to_string(i)); }
-    void SelectBandwidth(int i) override { calls.push_back("bw" + std::to_string(i)); }
-    void SelectRxPath(int i) override { calls.push_back("path" + std::to_string(i)); }
-    void SetOneRxPath(bool on) override { calls.push_back(on ? "one" : "all"); }
-    void SetChannelListIndex(int i) override { calls.push_back("list" + std::to_string(i)); }
-    void ShowSharedValues(std::uint8_t, std::uint8_t, std::uint8_t) override { calls.push_back("shared"); }
+    bool IsRxRunning() const { return rx; }
+    bool IsTxRunning() const { return tx; }
+    void PollCounters() { calls.push_back("poll"); }
+    bool HasWindow() const { return true; }
+    void SelectChannel(int i) { calls.push_back("channel" + std::to_string(i)); }
+    void SelectBandwidth(int i) { calls.push_back("bw" + std::to_string(i)); }
+    void SelectRxPath(int i) { calls.push_back("path" + std::to_string(i)); }
+    void SetOneRxPath(bool on) { calls.push_back(on ? "one" : "all"); }
+    void SetChannelListIndex(int i) { calls.push_back("list" + std::to_string(i)); }
+    void ShowSharedValues(std::uint8_t, std::uint8_t, std::uint8_t) { calls.push_back("shared"); }
 };
 
 class UrlCatcher : public QObject {
@@ -132,22 +133,32 @@ TEST(PropertySheet, TitleButtonsAndIcon) {
 
 TEST(PropertySheet, ServicesReachTheRegisteredPagesWhileTheSheetLives) {
     FakeTxRx txrx;
+    const ISheetServices* sheetServices = nullptr;
     {
         std::vector<std::string> ev;
-        CQAPropertySheet sheet(std::vector<QAPage*>{new FakePage("A", ev)});
-        EXPECT_EQ(&Sheet(), static_cast<ISheetServices*>(&sheet));
-        Sheet().RegisterTxRxPage(&txrx);
-        Sheet().ToggleReceiveTest();
-        Sheet().ToggleTransmitTest();
-        Sheet().StopRunningTests();   // both run: receive first, then transmit
-        Sheet().StopRunningReceive(); // nothing runs any more
-        Sheet().PollCounters();
-        Sheet().SelectChannel(3);
-        Sheet().SelectBandwidth(2);
-        Sheet().SelectReceivePath(1);
-        Sheet().OneReceivePath(true);
-        Sheet().ShareChannel(4);
-        Sheet().ShowSharedValues(false, 1, 2, 3); // no RF page: nothing
+        auto* tx = new CTXRXPage;
+        auto* rf = new CRFPage;
+        CQAPropertySheet sheet(std::vector<QAPage*>{new FakePage("A", ev), tx, rf});
+        sheetServices = &sheet.Services();
+        EXPECT_EQ(&Sheet(), sheetServices);
+        // The sheet finds its TX/RX page and RF page 1 by their type.
+        EXPECT_EQ(sheet.Services().txrx, tx);
+        EXPECT_EQ(sheet.Services().rf, rf);
+
+        // The same dispatch over a stand-in TX/RX page and no RF page.
+        PageServices<FakeTxRx, vq::test::NoRfPage> services;
+        services.txrx = &txrx;
+        services.ToggleReceiveTest();
+        services.ToggleTransmitTest();
+        services.StopRunningTests();   // both run: receive first, then transmit
+        services.StopRunningReceive(); // nothing runs any more
+        services.PollCounters();
+        services.SelectChannel(3);
+        services.SelectBandwidth(2);
+        services.SelectReceivePath(1);
+        services.OneReceivePath(true);
+        services.ShareChannel(4);
+        services.ShowSharedValues(false, 1, 2, 3); // no RF page: nothing
         EXPECT_EQ(txrx.calls, (std::vector<std::string>{"rx", "tx", "rx", "tx", "poll", "channel3", "bw2",
                                                         "path1", "one", "list4"}));
         sheet.show();
@@ -157,8 +168,10 @@ TEST(PropertySheet, ServicesReachTheRegisteredPagesWhileTheSheetLives) {
         EXPECT_TRUE(sheet.Closed());
     }
     // Without a sheet the services go nowhere.
+    EXPECT_NE(&Sheet(), sheetServices);
     txrx.calls.clear();
     Sheet().ToggleReceiveTest();
+    Sheet().CloseMainWindow();
     EXPECT_TRUE(txrx.calls.empty());
 }
 

@@ -2,6 +2,7 @@
 #include "registers/rf/rf_page.h"
 #include "registers/rf/rf_widgets.h"
 #include "rf_test_support.h"
+#include "tests/support/test_sheet.h"
 #include "ui/sheet_services.h"
 
 #include <QApplication>
@@ -17,20 +18,20 @@ using namespace vq;
 
 namespace {
 
-class FakeTxRxPage : public ITxRxPageOps {
+class FakeTxRxPage {
   public:
-    void ToggleRx() override {}
-    void ToggleTx() override {}
-    bool IsRxRunning() const override { return false; }
-    bool IsTxRunning() const override { return false; }
-    void PollCounters() override {}
-    bool HasWindow() const override { return true; }
-    void SelectChannel(int index) override { selected.push_back(index); }
-    void SelectBandwidth(int) override {}
-    void SelectRxPath(int) override {}
-    void SetOneRxPath(bool) override {}
-    void SetChannelListIndex(int index) override { listIndex.push_back(index); }
-    void ShowSharedValues(std::uint8_t, std::uint8_t, std::uint8_t) override {}
+    void ToggleRx() {}
+    void ToggleTx() {}
+    bool IsRxRunning() const { return false; }
+    bool IsTxRunning() const { return false; }
+    void PollCounters() {}
+    bool HasWindow() const { return true; }
+    void SelectChannel(int index) { selected.push_back(index); }
+    void SelectBandwidth(int) {}
+    void SelectRxPath(int) {}
+    void SetOneRxPath(bool) {}
+    void SetChannelListIndex(int index) { listIndex.push_back(index); }
+    void ShowSharedValues(std::uint8_t, std::uint8_t, std::uint8_t) {}
     std::vector<int> selected, listIndex;
 };
 
@@ -216,9 +217,11 @@ TEST_F(RfPageTest, ChipInfoOfOneTxOneRxDisablesTxPowerOne) {
 
 TEST_F(RfPageTest, ChannelSelectionShowsSynthesizerValuesAndReachesTheTxRxPage) {
     FakeTxRxPage txrx;
-    Sheet().RegisterTxRxPage(&txrx);
     State().txPower0 = 0x21;
     CRFPage page;
+    vq::test::TestSheet<FakeTxRxPage, CRFPage> sheet;
+    sheet.txrx = &txrx;
+    sheet.rf = &page;
     page.Activate();
     EXPECT_EQ(Text(page, 1171), "3.21600");
     EXPECT_EQ(Text(page, 1175), "80");
@@ -249,7 +252,6 @@ TEST_F(RfPageTest, ChannelSelectionShowsSynthesizerValuesAndReachesTheTxRxPage) 
     page.SetChannelListIndex(2);
     EXPECT_EQ(channel->currentIndex(), 2);
     EXPECT_EQ(Text(page, 1175), "82");
-    Sheet().RegisterTxRxPage(nullptr);
 }
 
 TEST_F(RfPageTest, SingleAccessOnPageOne) {

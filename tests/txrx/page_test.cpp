@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <atomic>
 #include "tests/support/board_fixture.h"
+#include "tests/support/test_sheet.h"
 
 #include <gtest/gtest.h>
 #include <thread>
@@ -37,8 +38,10 @@ class TxRxPageTest : public vq::test::BoardTest {
         State().antennaConfig = 0x22;
         engine = board->Device<TxRxCountersDevice>();
         page = std::make_unique<CTXRXPage>();
+        sheet.txrx = page.get();
     }
     void TearDown() override {
+        sheet.txrx = nullptr;
         page.reset();
         CTXRXPage::SetDialogRunner(nullptr);
         ResetTxEnv();
@@ -63,6 +66,7 @@ class TxRxPageTest : public vq::test::BoardTest {
 
     std::uint64_t nowUs = 5000000;
     TxRxCountersDevice* engine = nullptr;
+    vq::test::TestSheet<CTXRXPage> sheet;
     std::unique_ptr<CTXRXPage> page;
 };
 
