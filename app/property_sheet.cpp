@@ -1,7 +1,7 @@
 #include "app/property_sheet.h"
 
 #include "app/artwork.h"
-#include "app/page_factory.h"
+#include "app/page_list.h"
 #include "ui/qa_page.h"
 
 #include <QCloseEvent>
@@ -17,7 +17,7 @@ namespace vq {
 CQAPropertySheet::CQAPropertySheet(const CQACommandLineInfo& options, QWidget* parent) : QWidget(parent) {
     // The services lead here from the pages' construction on.
     SetSheet(&services_);
-    Build(CreateSheetPages(options));
+    Build(CreateSheetPages(options, UnlistedPagesRequested()));
 }
 
 CQAPropertySheet::CQAPropertySheet(const std::vector<QAPage*>& pages, QWidget* parent) : QWidget(parent) {

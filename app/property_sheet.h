@@ -26,7 +26,8 @@ using CSheetServices = PageServices<CTXRXPage, CRFPage>;
 class CQAPropertySheet : public QWidget {
     Q_OBJECT
   public:
-    // Constructs the pages of these options that this build has.
+    // Constructs the built pages of these options, and the built unlisted pages
+    // when VQ9447_UNLISTED_PAGES=1.
     explicit CQAPropertySheet(const CQACommandLineInfo& options, QWidget* parent = nullptr);
     // Hosts the given pages (tests).
     explicit CQAPropertySheet(const std::vector<QAPage*>& pages, QWidget* parent = nullptr);

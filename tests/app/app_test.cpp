@@ -4,7 +4,7 @@
 
 #include "app/command_line.h"
 #include "app/instance_lock.h"
-#include "app/page_factory.h"
+#include "app/page_list.h"
 #include "app/property_sheet.h"
 #include "app/select_adapter_dialog.h"
 #include "device/device_commands.h"
@@ -142,6 +142,48 @@ TEST_F(ShellTest, PageListsFollowTheOptions) {
     // "-xf" adds the pages of f only.
     const auto o = Parsed({"-xf"});
     EXPECT_TRUE(o.pcie && !o.rfBist && !o.iqCal && !o.papd);
+}
+
+// Written out rather than derived from the page list: a page that drops out
+// of the list (a lost entry, a creator pointing elsewhere) fails here.
+TEST_F(ShellTest, EveryBuiltPageOfTheListIsOnTheSheet) {
+    const QStringList built = {"TX/RX",      "EEPROM",    "MAC",       "BBP Page 1", "BBP Page 2",
+                               "BBP Page 3", "RF Page 1", "RF Page 2", "About"};
+    const QStringList classes = {"vq::CTXRXPage", "vq::CEEPROMPage", "vq::CMACPage",
+                                 "vq::CBBPPage",  "vq::CBBPPage2",   "vq::CBBPPage3",
+                                 "vq::CRFPage",   "vq::CRFPage2",    "vq::CAboutPage"};
+    struct Case {
+        QStringList args;
+        const char* unlisted; // VQ9447_UNLISTED_PAGES, null: unset
+        QStringList captions;
+        QStringList classNames;
+    } cases[] = {
+        {{}, nullptr, built, classes},
+        {{"-frip"}, nullptr, built, classes}, // the letters never reach the unlisted pages
+        {{"-frip"}, "0", built, classes},
+        {{}, "1", built + QStringList{"PCI Config"}, classes + QStringList{"vq::CPCIConfigPage"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString() + (c.unlisted ? c.unlisted : "-"));
+        if (c.unlisted)
+            qputenv("VQ9447_UNLISTED_PAGES", c.unlisted);
+        else
+            qunsetenv("VQ9447_UNLISTED_PAGES");
+        vq::ResetLink();
+        vq::ResetState();
+        auto& a = MakeApp(c.args);
+        a.runAdapterDialog = ClickOk;
+        ASSERT_TRUE(a.InitInstance());
+        CQAPropertySheet* sheet = a.PropertySheet();
+        ASSERT_NE(sheet, nullptr);
+        EXPECT_EQ(sheet->Captions(), c.captions);
+        QStringList names;
+        for (int i = 0; i < sheet->PageCount(); ++i)
+            names << sheet->Page(i)->metaObject()->className();
+        EXPECT_EQ(names, c.classNames);
+        a.ExitInstance();
+    }
+    qunsetenv("VQ9447_UNLISTED_PAGES");
 }
 
 TEST_F(ShellTest, SecondCopyIsRefusedAndSendsNothing) {
