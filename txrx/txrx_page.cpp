@@ -49,11 +49,31 @@ constexpr int RxPathList = 1337, OneRxPath = 1338, IntAlc = 1417, TempCom = 1189
 
 const int kModeBoxes[3] = {id::Conti, id::Carrier, id::Suppression};
 
+// Controls the radio set-up enables, disables or hides together. Some ids
+// belong to controls of options this page does not show; those are skipped.
+const int kSecondTxPath[] = {id::TxPower1, 1172, 1191, id::BothDacs, id::Dac1};
+const int kRxPath1[] = {id::Rssi1Label, ctl::Rssi1, id::Offset1Label, id::Offset1, 1296, 1193};
+const int kRxPath2[] = {id::Rssi2Label, ctl::Rssi2, id::Offset2Label, id::Offset2, 1274, 1201};
+const int kIqCalControls[] = {1213, 1214, 1215, 1216, 1282};
+const int kQosControl[] = {id::QosLabel, id::QosControl};
+const int kHtQos[] = {id::Rdg, id::Density, id::DensityLabel};
+const int kAntennas[] = {id::Main, id::Aux};
+constexpr int kCalTssi = 1418, kCalTemp = 1203;
+
 QStringList ToQt(const std::vector<std::string>& v) {
     QStringList l;
     for (const auto& s : v)
         l << QString::fromStdString(s);
     return l;
+}
+
+// The entries of a drop-down list.
+std::vector<std::string> ToStd(QWidget* w) {
+    std::vector<std::string> out;
+    if (auto* c = qobject_cast<QComboBox*>(w))
+        for (int i = 0; i < c->count(); ++i)
+            out.push_back(c->itemText(i).toStdString());
+    return out;
 }
 
 CTXRXPage::DialogRunner& Runner() {
@@ -75,6 +95,145 @@ bool CTXRXPage::Marshal(std::function<void()> f) {
     if (QThread::currentThread() == thread()) return false;
     QMetaObject::invokeMethod(this, std::move(f), Qt::BlockingQueuedConnection);
     return true;
+}
+
+// ---- Radio set-up ---------------------------------------------------------------
+
+void CTXRXPage::ReadRadioControls(TxRxRadioSettings& s) const {
+    s.channel = Selection(id::Channel);
+    s.mode = Selection(id::Mode);
+    s.rate = Selection(id::Rate);
+    s.bandwidth = Selection(id::Bandwidth);
+    s.txBandSel = Selection(id::TxBandSel);
+    s.frameType = Selection(id::FrameType);
+    s.dac = Checked(id::BothDacs) ? Dac::Both : Checked(id::Dac0) ? Dac::Dac0 : Checked(id::Dac1) ? Dac::Dac1 : Dac::None;
+    s.antenna = Checked(id::Main) ? Antenna::Main : Checked(id::Aux) ? Antenna::Aux : Antenna::None;
+    s.oneRxPath = Checked(id::OneRxPath);
+    s.rxPathItems = ToStd(Control(id::RxPathList));
+    s.rxPathSelection = Selection(id::RxPathList);
+    s.sideBand = Checked(id::SideBand);
+    s.intAlc = Checked(id::IntAlc);
+    s.tempCom = Checked(id::TempCom);
+    s.dcdc127 = Checked(id::Dcdc127);
+    s.tempSensor = Checked(id::TempSensor);
+    s.autoResponder = Checked(id::AutoResponder);
+    s.contiTx = Checked(id::Conti);
+}
+
+void CTXRXPage::ShowRadioControls(const TxRxRadioSettings& s) {
+    auto text = [this](int cid, const std::optional<std::string>& t) {
+        if (t) SetText(cid, QString::fromStdString(*t));
+    };
+    auto check = [this](int cid, const std::optional<bool>& on) {
+        if (on) SetChecked(cid, *on);
+    };
+    auto enable = [this](std::initializer_list<int> ids, const std::optional<bool>& on) {
+        if (on)
+            for (int cid : ids)
+                SetEnabled(cid, *on);
+    };
+    auto enableAll = [this](const auto& ids, const std::optional<bool>& on) {
+        if (on)
+            for (int cid : ids)
+                SetEnabled(cid, *on);
+    };
+    auto showAll = [this](const auto& ids, const std::optional<bool>& on) {
+        if (on)
+            for (int cid : ids)
+                SetVisible(cid, *on);
+    };
+
+    // Lists: the rate list follows its mode; the others keep their entries.
+    if (s.rateLabelsOf && ToStd(Control(id::Rate)) != RateLabels(*s.rateLabelsOf))
+        SetItems(id::Rate, ToQt(RateLabels(*s.rateLabelsOf)));
+    SetSelection(id::Channel, s.channel);
+    SetSelection(id::Mode, s.mode);
+    SetSelection(id::Rate, s.rate);
+    SetSelection(id::Bandwidth, s.bandwidth);
+    SetSelection(id::TxBandSel, s.txBandSel);
+    SetSelection(id::FrameType, s.frameType);
+    if (ToStd(Control(id::RxPathList)) != s.rxPathItems) SetItems(id::RxPathList, ToQt(s.rxPathItems));
+    SetSelection(id::RxPathList, s.rxPathSelection);
+
+    // Check boxes and radio buttons (a button group keeps one of each set).
+    if (s.dac == Dac::Both) SetChecked(id::BothDacs, true);
+    if (s.dac == Dac::Dac0) SetChecked(id::Dac0, true);
+    if (s.dac == Dac::Dac1) SetChecked(id::Dac1, true);
+    if (s.antenna == Antenna::Main) SetChecked(id::Main, true);
+    if (s.antenna == Antenna::Aux) SetChecked(id::Aux, true);
+    SetChecked(id::OneRxPath, s.oneRxPath);
+    SetChecked(id::SideBand, s.sideBand);
+    SetChecked(id::IntAlc, s.intAlc);
+    SetChecked(id::TempCom, s.tempCom);
+    SetChecked(id::Dcdc127, s.dcdc127);
+    SetChecked(id::TempSensor, s.tempSensor);
+    SetChecked(id::AutoResponder, s.autoResponder);
+    check(id::Wiv, s.wiv);
+    check(id::WaitAck, s.waitForAck);
+    check(id::SeqByHw, s.seqByHw);
+    check(id::DebugInfo, s.debugInfo);
+    check(id::SwCrc, s.swCrc);
+
+    // Texts: the frame template first, then what the set-up wrote over it.
+    if (s.frameFields) ShowFrameFields(*s.frameFields);
+    text(id::TotalBytes, s.totalBytes);
+    text(id::MinLength, s.minLength);
+    text(id::MacAddress, s.macAddress);
+    text(id::Addr2, s.address2);
+    text(id::ChipInfo, s.chipInfo);
+    text(id::ExtLna, s.extLna);
+    text(id::TxPower0, s.txPower0);
+    text(id::TxPower1, s.txPower1);
+    text(id::FreqOffset, s.freqOffset);
+    text(id::Offset0, s.rssiOffset0);
+    text(id::Offset1, s.rssiOffset1);
+
+    // Enabled and shown.
+    enable({id::Mode}, s.modeEnabled);
+    enable({id::Ipg}, s.ipgEnabled);
+    enable({id::TxBandSel}, s.txBandSelEnabled);
+    enable({id::Sgi}, s.sgiEnabled);
+    enable({id::Stbc}, s.stbcEnabled);
+    enable({id::RxPathList}, s.rxPathListEnabled);
+    enable({id::SetTxEnv}, s.setTxEnvEnabled);
+    enable({ctl::FrameLossValue}, s.frameLossEnabled);
+    enable({kCalTssi}, s.calTssiEnabled);
+    enable({kCalTemp}, s.calTempEnabled);
+    enableAll(kSecondTxPath, s.secondTxPathEnabled);
+    enableAll(kRxPath1, s.rxPath1Enabled);
+    enableAll(kRxPath2, s.rxPath2Enabled);
+    enableAll(kAntennas, s.antennaEnabled);
+    showAll(kIqCalControls, s.iqCalVisible);
+    showAll(kQosControl, s.qosControlVisible);
+    showAll(kHtQos, s.htQosVisible);
+}
+
+void CTXRXPage::FinishRadio(const TxRxRadioSettings& s) {
+    if (s.zeroCounters) counters_.ZeroAccumulators();
+    if (s.qosLayout) descriptor_.qosLayout = *s.qosLayout;
+    if (s.autoResponderSet) autoResponder_ = *s.autoResponderSet;
+    if (s.countersReset) AfterCounterReset();
+    if (s.tempSensorTimer) {
+        if (*s.tempSensorTimer)
+            StartTimer(kTimerTempSensor);
+        else
+            KillTimer(kTimerTempSensor);
+    }
+}
+
+template <class Settings> void CTXRXPage::WithRadio(void (CTxRxRadio::*operation)(Settings&)) {
+    TxRxRadioSettings s;
+    ReadRadioControls(s);
+    s.restartContinuousTx = [this](TxRxRadioSettings& current) {
+        if (!Checked(id::Conti) || !txRunning_) return;
+        // The transmission starts again from the controls as the set-up has them so far.
+        ShowRadioControls(current);
+        RestartContinuousTx();
+        ReadRadioControls(current);
+    };
+    (TxRxRadio().*operation)(s);
+    ShowRadioControls(s);
+    FinishRadio(s);
 }
 
 CTXRXPage::CTXRXPage(QWidget* parent) : QAPage("TX/RX", parent) {
@@ -398,23 +557,23 @@ void CTXRXPage::ConnectActions() {
     // Radio set-up.
     activated(id::Bandwidth, [this] {
         State().bandwidthIndex = Selection(id::Bandwidth);
-        TxRxRadio().ApplyBandwidth(*this);
+        WithRadio(&CTxRxRadio::ApplyBandwidth);
     });
-    activated(id::TxBandSel, [this] { TxRxRadio().ApplyTxBandSel(*this); });
+    activated(id::TxBandSel, [this] { WithRadio(&CTxRxRadio::ApplyTxBandSel); });
     for (int cid : {id::BothDacs, id::Dac0, id::Dac1})
-        clicked(cid, [this] { TxRxRadio().ApplyDacChoice(*this); });
-    clicked(id::SideBand, [this] { TxRxRadio().RefreshTxPowerRegisters(*this); });
-    clicked(id::Stbc, [this] { TxRxRadio().RefreshTxPowerRegisters(*this); });
+        clicked(cid, [this] { WithRadio(&CTxRxRadio::ApplyDacChoice); });
+    clicked(id::SideBand, [this] { WithRadio(&CTxRxRadio::RefreshTxPowerRegisters); });
+    clicked(id::Stbc, [this] { WithRadio(&CTxRxRadio::RefreshTxPowerRegisters); });
     for (int cid : {id::Main, id::Aux})
-        clicked(cid, [this] { TxRxRadio().ApplyAntenna(*this); });
-    clicked(id::OneRxPath, [this] { TxRxRadio().ApplyRxPath(*this); });
-    activated(id::RxPathList, [this] { TxRxRadio().ApplyRxPathSelection(*this); });
-    clicked(id::IntAlc, [this] { TxRxRadio().OnIntAlc(*this); });
-    clicked(id::TempCom, [this] { TxRxRadio().OnTempCom(*this); });
-    clicked(id::Dcdc127, [this] { TxRxRadio().OnDcdc127(*this); });
+        clicked(cid, [this] { WithRadio(&CTxRxRadio::ApplyAntenna); });
+    clicked(id::OneRxPath, [this] { WithRadio(&CTxRxRadio::ApplyRxPath); });
+    activated(id::RxPathList, [this] { WithRadio(&CTxRxRadio::ApplyRxPathSelection); });
+    clicked(id::IntAlc, [this] { WithRadio(&CTxRxRadio::OnIntAlc); });
+    clicked(id::TempCom, [this] { WithRadio(&CTxRxRadio::OnTempCom); });
+    clicked(id::Dcdc127, [this] { WithRadio(&CTxRxRadio::OnDcdc127); });
 }
 
-// ---- IControlPanel --------------------------------------------------------------
+// ---- Controls by id -------------------------------------------------------------
 
 QWidget* CTXRXPage::Control(int cid) const {
     auto it = controls_.find(cid);
@@ -570,17 +729,7 @@ void CTXRXPage::OnTimer(int tid) {
 // ---- Lifecycle ------------------------------------------------------------------
 
 void CTXRXPage::OnInitDialog() {
-    frameTypeApplied_ = false;
-    countersReset_ = false;
-    TxRxRadio().InitializePage(*this);
-    // The page's own share of the set-up, when the radio initialisation did
-    // not run it through ITxRxPageActions.
-    if (!frameTypeApplied_) {
-        SetSelection(id::FrameType, kFrameUser4DataCrc);
-        ApplyFrameType(kFrameUser4DataCrc);
-        SetText(id::MinLength, "0");
-    }
-    if (!countersReset_) ResetCounters();
+    WithRadio(&CTxRxRadio::InitializePage);
 }
 
 void CTXRXPage::OnSetActive() {
@@ -606,19 +755,19 @@ void CTXRXPage::SelectBandwidth(int index) {
     if (Marshal([this, index] { SelectBandwidth(index); })) return;
     SetSelection(id::Bandwidth, index);
     State().bandwidthIndex = index;
-    TxRxRadio().ApplyBandwidth(*this);
+    WithRadio(&CTxRxRadio::ApplyBandwidth);
 }
 
 void CTXRXPage::SelectRxPath(int index) {
     if (Marshal([this, index] { SelectRxPath(index); })) return;
     SetSelection(id::RxPathList, index);
-    TxRxRadio().ApplyRxPathSelection(*this);
+    WithRadio(&CTxRxRadio::ApplyRxPathSelection);
 }
 
 void CTXRXPage::SetOneRxPath(bool on) {
     if (Marshal([this, on] { SetOneRxPath(on); })) return;
     SetChecked(id::OneRxPath, on);
-    TxRxRadio().ApplyRxPath(*this);
+    WithRadio(&CTxRxRadio::ApplyRxPath);
 }
 
 void CTXRXPage::SetChannelListIndex(int index) {
@@ -634,24 +783,6 @@ void CTXRXPage::ShowSharedValues(std::uint8_t p0, std::uint8_t p1, std::uint8_t 
 }
 
 // ---- Parameter model ------------------------------------------------------------
-
-void CTXRXPage::FillChannelList() {
-    SetItems(id::Channel, ToQt(CurrentChannelList().labels));
-    SetSelection(id::Channel, State().channelIndex);
-    FillModeAndRateLists();
-}
-
-void CTXRXPage::FillModeAndRateLists() {
-    ProgramState& st = State();
-    SetItems(id::Mode, ToQt(ModeLabels()));
-    if (IsFiveGhzChannel(CurrentChannelNumber()))
-        st.phyMode = kModeOfdm;
-    else
-        SetEnabled(id::Mode, true);
-    SetSelection(id::Mode, st.phyMode);
-    SetItems(id::Rate, ToQt(RateLabels(st.phyMode)));
-    SetSelection(id::Rate, st.rateIndex);
-}
 
 void CTXRXPage::SetQosFieldsVisible(bool qos, bool ht) {
     SetVisible(id::QosLabel, qos);
@@ -673,45 +804,7 @@ void CTXRXPage::ApplySgiStbcRule() {
 }
 
 void CTXRXPage::ModeChanged() {
-    ProgramState& st = State();
-    CDeviceCommands dev;
-    if (Selection(id::Mode) >= 0) st.phyMode = Selection(id::Mode);
-    BbpUpdate(dev, 4, 0xDF, 0);
-    const bool qos = Selection(id::FrameType) == kFrameQosData;
-    const int mode = st.phyMode;
-    SetItems(id::Rate, ToQt(RateLabels(mode)));
-    if (mode == kModeCck || mode == kModeOfdm) {
-        st.rateIndex = mode == kModeCck ? 3 : 7;
-        SetSelection(id::Rate, st.rateIndex);
-        SetEnabled(id::Sgi, false);
-        SetEnabled(id::Stbc, false);
-        if (qos) {
-            SetVisible(id::Rdg, false);
-            SetVisible(id::Density, false);
-            SetVisible(id::DensityLabel, false);
-        }
-        if (mode == kModeCck && st.channelIndex == 13 && st.bandwidthIndex == 1) {
-            // Channel 14 carries CCK only at 20 MHz: the BBP's Japan channel bit.
-            BbpUpdate(dev, 4, 0xFF, 0x20);
-            SetEnabled(id::TxBandSel, false);
-        } else {
-            SetEnabled(id::TxBandSel, st.bandwidthIndex == 2);
-        }
-    } else {
-        st.rateIndex = 7;
-        SetSelection(id::Rate, st.rateIndex);
-        SetEnabled(id::TxBandSel, false);
-        SetEnabled(id::Stbc, st.rateIndex < 8);
-        SetEnabled(id::Sgi, true);
-        if (qos) {
-            SetVisible(id::Rdg, true);
-            SetVisible(id::Density, true);
-            SetVisible(id::DensityLabel, true);
-        }
-    }
-    TxRxRadio().RefreshTxPowerRegisters(*this);
-    Sleep(50);
-    RestartContinuousTx();
+    WithRadio(&CTxRxRadio::ApplyMode);
 }
 
 void CTXRXPage::OnModeSelected() {
@@ -726,7 +819,7 @@ void CTXRXPage::OnRateSelected() {
             // Two spatial streams need both DACs and leave no room for STBC.
             SetEnabled(id::Stbc, false);
             SetChecked(id::BothDacs, true);
-            TxRxRadio().ApplyDacChoice(*this);
+            WithRadio(&CTxRxRadio::ApplyDacChoice);
         } else {
             SetEnabled(id::Stbc, true);
         }
@@ -735,40 +828,29 @@ void CTXRXPage::OnRateSelected() {
         SetEnabled(id::Stbc, false);
         SetEnabled(id::Sgi, false);
     }
-    TxRxRadio().RefreshTxPowerRegisters(*this);
+    WithRadio(&CTxRxRadio::RefreshTxPowerRegisters);
     Sleep(50);
     RestartContinuousTx();
 }
 
 void CTXRXPage::OnChannelSelected() {
     if (Selection(id::Channel) >= 0) State().channelIndex = Selection(id::Channel);
-    TxRxRadio().ApplyChannel(*this);
+    WithRadio(&CTxRxRadio::ApplyChannel);
 }
 
 void CTXRXPage::ApplyFrameType(int index) {
-    frameTypeApplied_ = true;
-    SetEnabled(id::TotalBytes, true);
-    SetEnabled(id::MinLength, false);
-    const FrameTypeInfo& info = FrameTypeAt(index);
-    if (index == kFrameUser1Random) {
-        SetEnabled(id::TotalBytes, false);
-        SetEnabled(id::MinLength, false);
-    } else if (index == kFrameUser2Inc || index == kFrameUser3Dec || index == kFrameQosData) {
-        SetEnabled(id::MinLength, true);
-        SetText(id::MinLength, "44");
-    }
-    const FrameTemplate& row = FrameTemplates[info.templateRow];
+    CDeviceCommands dev;
+    ShowFrameFields(FrameTypeFields(dev, index));
+}
+
+void CTXRXPage::ShowFrameFields(const FrameFields& f) {
+    SetEnabled(id::TotalBytes, f.totalBytesEnabled);
+    SetEnabled(id::MinLength, f.minLengthEnabled);
+    if (f.minLength) SetText(id::MinLength, QString::fromStdString(*f.minLength));
     const int edits[7] = {id::Fc, id::Dur, id::Addr1, id::Addr2, id::Addr3, id::Seq, id::Payload};
     for (int i = 0; i < 7; ++i)
-        SetText(edits[i], row.text[i]);
-    if (info.totalBytes > 15) {
-        CDeviceCommands dev;
-        std::uint32_t a = 0, b = 0;
-        dev.MacRead(0x1008, a);
-        dev.MacRead(0x100C, b);
-        SetText(id::Addr2, QString::fromStdString(BoardAddressText(a, b)));
-    }
-    SetText(id::TotalBytes, QString::number(info.totalBytes));
+        SetText(edits[i], QString::fromStdString(f.text[i]));
+    SetText(id::TotalBytes, QString::fromStdString(f.totalBytes));
 }
 
 void CTXRXPage::OnFrameTypeSelected() {
@@ -949,7 +1031,7 @@ void CTXRXPage::StopTx() {
         RestoreContinuousBbp(dev, ContinuousMode::Suppression, true);
     BbpResetPulse(dev);
     dev.MacWrite(0x1328, savedDac_);
-    TxRxRadio().ApplyDacChoice(*this);
+    WithRadio(&CTxRxRadio::ApplyDacChoice);
 }
 
 void CTXRXPage::SetContinuousMode(ContinuousMode mode, bool checked) {
@@ -978,7 +1060,7 @@ void CTXRXPage::SetContinuousMode(ContinuousMode mode, bool checked) {
         RestoreContinuousBbp(dev, mode, false);
         BbpResetPulse(dev);
         dev.MacWrite(0x1328, savedDac_);
-        TxRxRadio().ApplyDacChoice(*this);
+        WithRadio(&CTxRxRadio::ApplyDacChoice);
     }
     if (wasRunning) ToggleTx();
 }
@@ -1024,11 +1106,17 @@ void CTXRXPage::ToggleRx() {
 }
 
 void CTXRXPage::ResetCounters() {
-    countersReset_ = true;
+    CDeviceCommands dev;
     counters_.ZeroAccumulators();
     if (pollingOn_) StartTimer(kTimerCounters);
-    CDeviceCommands dev;
     dev.ResetCounter();
+    ApplyTexts(ResetCounterTexts());
+}
+
+// The page's part of a counter reset the radio set-up sent.
+void CTXRXPage::AfterCounterReset() {
+    counters_.ZeroAccumulators();
+    if (pollingOn_) StartTimer(kTimerCounters);
     ApplyTexts(ResetCounterTexts());
 }
 
@@ -1085,9 +1173,7 @@ void CTXRXPage::SetLoopBack(bool checked) {
 void CTXRXPage::SetAutoResponder(bool on) {
     SetChecked(id::AutoResponder, on);
     CDeviceCommands dev;
-    std::uint32_t v = 0;
-    dev.MacRead(0x1404, v);
-    dev.MacWrite(0x1404, on ? (v | 1) : (v & ~1u));
+    SetAutoResponderBit(dev, on);
     autoResponder_ = on;
 }
 

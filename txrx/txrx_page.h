@@ -2,10 +2,9 @@
 // radio controls whose set-up code lives in CTxRxRadio.
 #pragma once
 
-#include "txrx/core/control_panel.h"
 #include "txrx/core/txrx_control.h"
 #include "txrx/core/txrx_model.h"
-#include "txrx/core/txrx_page_actions.h"
+#include "txrx/core/txrx_radio.h"
 #include "ui/qa_page.h"
 
 #include <QTimer>
@@ -20,26 +19,26 @@ namespace vq {
 // Timer ids of the page and their periods.
 constexpr int kTimerCounters = 102, kTimerTempCom = 4, kTimerSlow = 5, kTimerTempSensor = 6;
 
-class CTXRXPage : public QAPage, public IControlPanel, public ITxRxPageActions {
+class CTXRXPage : public QAPage {
     Q_OBJECT
   public:
     explicit CTXRXPage(QWidget* parent = nullptr);
     ~CTXRXPage() override;
 
-    // ---- IControlPanel ----
-    bool Has(int id) const override;
-    QString Text(int id) const override;
-    void SetText(int id, const QString& text) override;
-    bool Checked(int id) const override;
-    void SetChecked(int id, bool on) override;
-    int Selection(int id) const override;
-    void SetSelection(int id, int index) override;
-    void SetItems(int id, const QStringList& items) override;
-    int ItemCount(int id) const override;
-    bool Enabled(int id) const override;
-    void SetEnabled(int id, bool on) override;
-    void SetVisible(int id, bool on) override;
-    void SetMaxLength(int id, int length) override;
+    // ---- The page's controls by id (a missing id reads empty and ignores writes) ----
+    bool Has(int id) const;
+    QString Text(int id) const;
+    void SetText(int id, const QString& text);
+    bool Checked(int id) const;
+    void SetChecked(int id, bool on);
+    int Selection(int id) const; // drop-down index, -1 for none
+    void SetSelection(int id, int index);
+    void SetItems(int id, const QStringList& items);
+    int ItemCount(int id) const;
+    bool Enabled(int id) const;
+    void SetEnabled(int id, bool on);
+    void SetVisible(int id, bool on);
+    void SetMaxLength(int id, int length);
     QWidget* Control(int id) const;
     bool IsShown(int id) const; // not hidden (independent of the page being on screen)
 
@@ -60,17 +59,19 @@ class CTXRXPage : public QAPage, public IControlPanel, public ITxRxPageActions {
     // TX power 0, TX power 1 and frequency offset into the display fields.
     void ShowSharedValues(std::uint8_t txPower0, std::uint8_t txPower1, std::uint8_t freqOffset);
 
-    // ---- ITxRxPageActions ----
-    void FillChannelList() override;
-    void FillModeAndRateLists() override;
-    void ModeChanged() override;
-    void ApplyFrameType(int index) override;
-    void ZeroCounterAccumulators() override { counters_.ZeroAccumulators(); }
-    void ResetCounters() override;
-    void SetTempSensor(bool on) override;
-    void SetAutoResponder(bool on) override;
-    void SetQosLayout(bool on) override { descriptor_.qosLayout = on; }
-    void RestartContinuousTx() override;
+    // ---- Parameter model and test control ----
+    // The mode-change procedure for the current selection of "Mode".
+    void ModeChanged();
+    // Frame template of a frame type into the frame fields.
+    void ApplyFrameType(int index);
+    void ZeroCounterAccumulators() { counters_.ZeroAccumulators(); }
+    void ResetCounters();
+    void SetTempSensor(bool on);
+    void SetAutoResponder(bool on);
+    void SetQosLayout(bool on) { descriptor_.qosLayout = on; }
+    // When "Conti. Tx" is checked and transmitting: stop and start again with
+    // the new radio setting (under a wait cursor).
+    void RestartContinuousTx();
 
     // ---- Test control ----
     void SetContinuousMode(ContinuousMode mode, bool checked);
@@ -108,6 +109,14 @@ class CTXRXPage : public QAPage, public IControlPanel, public ITxRxPageActions {
 
   private:
     void BuildControls();
+    // A radio set-up operation on the page's controls: copy them into a
+    // record, run it, show what it left and do the page's share.
+    template <class Settings> void WithRadio(void (CTxRxRadio::*operation)(Settings&));
+    void ReadRadioControls(TxRxRadioSettings& s) const;
+    void ShowRadioControls(const TxRxRadioSettings& s);
+    void FinishRadio(const TxRxRadioSettings& s);
+    void ShowFrameFields(const FrameFields& f);
+    void AfterCounterReset();
     void ConnectActions();
     void ApplyTexts(const ControlTexts& texts);
     void StartTimer(int id);
@@ -138,9 +147,6 @@ class CTXRXPage : public QAPage, public IControlPanel, public ITxRxPageActions {
     bool autoResponder_ = false;
     bool frameLoss_ = false;
     QTimer timer102_, timer4_, timer5_, timer6_;
-    // What the radio set-up did of the page's share of the initialisation.
-    bool frameTypeApplied_ = false;
-    bool countersReset_ = false;
 };
 
 } // namespace vq

@@ -9,6 +9,7 @@
 #include "txrx/txrx_page.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include "tests/support/board_fixture.h"
 
 #include <gtest/gtest.h>
@@ -50,27 +51,30 @@ TEST_F(TxRxPageInitTest, FirstShowingProgramsTheRadio) {
     EXPECT_EQ(board->RawMac(0x1008), 0x94430C00u);
     EXPECT_GE(board->Device<vq::agent::RxCalibrationDevice>()->started, 5u);
 
-    // The page's controls as the initialisation leaves them.
-    EXPECT_EQ(page.Text(txrx_id::kChipInfo), "VQ9447 :: 2 T 2 R");
-    EXPECT_EQ(page.Text(txrx_id::kMacAddress), "000C43944701");
-    EXPECT_EQ(page.Text(txrx_id::kAddress2), "000C43944701");
-    EXPECT_EQ(page.Text(txrx_id::kTxPower0), "0C");
-    EXPECT_EQ(page.Text(txrx_id::kTxPower1), "0B");
-    EXPECT_EQ(page.Text(txrx_id::kFreqOffset), "20");
-    EXPECT_EQ(page.Text(txrx_id::kTotalBytes), "1058");
-    EXPECT_EQ(page.Text(txrx_id::kMinLength), "0");
-    EXPECT_EQ(page.Selection(txrx_id::kFrameType), 20);
-    EXPECT_EQ(page.Selection(txrx_id::kChannel), 0);
-    EXPECT_EQ(page.Selection(txrx_id::kBandwidth), 1);
-    EXPECT_EQ(page.ItemCount(txrx_id::kChannel), 14);
-    EXPECT_TRUE(page.Checked(txrx_id::kDac0));
-    EXPECT_FALSE(page.Checked(txrx_id::kBothDacs));
-    EXPECT_FALSE(page.Enabled(txrx_id::kTxBandSel));
-    EXPECT_FALSE(page.Enabled(txrx_id::kRxPathList));
-    EXPECT_FALSE(page.Checked(txrx_id::kOneRxPath));
-    EXPECT_TRUE(page.Checked(txrx_id::kWiv));
-    EXPECT_TRUE(page.Checked(txrx_id::kSeqByHw));
-    EXPECT_FALSE(page.Enabled(txrx_id::kSetTxEnv));
+    // The page's controls as the initialisation leaves them (by the page's control ids).
+    EXPECT_EQ(page.Text(1277), "VQ9447 :: 2 T 2 R");
+    EXPECT_EQ(page.Text(1070), "000C43944701");
+    EXPECT_EQ(page.Text(1024), "000C43944701");
+    EXPECT_EQ(page.Text(1029), "0C");
+    EXPECT_EQ(page.Text(1257), "0B");
+    EXPECT_EQ(page.Text(1032), "20");
+    EXPECT_EQ(page.Text(1064), "1058");
+    EXPECT_EQ(page.Text(1199), "0");
+    EXPECT_EQ(page.Selection(1068), 20);
+    EXPECT_EQ(page.Selection(1019), 0);
+    EXPECT_EQ(page.Selection(1267), 1);
+    EXPECT_EQ(page.ItemCount(1019), 14);
+    EXPECT_TRUE(page.Checked(1350));
+    EXPECT_FALSE(page.Checked(1349));
+    EXPECT_FALSE(page.Enabled(1352));
+    EXPECT_FALSE(page.Enabled(1337));
+    EXPECT_FALSE(page.Checked(1338));
+    EXPECT_TRUE(page.Checked(1256));
+    EXPECT_TRUE(page.Checked(1253));
+    EXPECT_FALSE(page.Enabled(1190));
+    // Edit limits of the frame fields.
+    for (auto [id, limit] : {std::pair{1070, 12}, {1034, 9}, {1261, 1}})
+        EXPECT_EQ(qobject_cast<QLineEdit*>(page.Control(id))->maxLength(), limit) << id;
 
     // A channel chosen on the page reaches the synthesizer.
     page.SelectChannel(13);

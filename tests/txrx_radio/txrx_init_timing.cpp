@@ -9,7 +9,6 @@
 #include "device/program_state.h"
 #include "link/link_session.h"
 #include "tests/support/testnet.h"
-#include "tests/txrx_radio/fake_panel.h"
 #include "txrx/core/txrx_radio.h"
 
 #include <algorithm>
@@ -49,14 +48,14 @@ struct Run {
 Run InitializeOnce() {
     vq::ResetState();
     vq::TxRxRadio().Reset();
-    vq::test::FakePanel panel;
+    vq::TxRxRadioSettings settings;
     vq::RecordingPrompter prompter;
     TimedPause pause;
     vq::SetPrompter(&prompter);
     vq::SetPause(&pause);
     const std::uint16_t seq0 = vq::Link().Sequence();
     const auto t0 = Clock::now();
-    vq::TxRxRadio().InitializePage(panel);
+    vq::TxRxRadio().InitializePage(settings);
     const auto t1 = Clock::now();
     vq::SetPause(nullptr);
     vq::SetPrompter(nullptr);

@@ -4,7 +4,6 @@
 #include "device/device_commands.h"
 #include "device/program_state.h"
 #include "link/link_session.h"
-#include "tests/txrx_radio/fake_panel.h"
 #include "txrx/core/radio_tables.h"
 #include "txrx/core/txrx_radio.h"
 
@@ -17,7 +16,6 @@
 using namespace vq;
 using vq::agent::BoardModel;
 using vq::agent::RxCalibrationDevice;
-using vq::test::FakePanel;
 
 namespace {
 
@@ -37,7 +35,7 @@ class TxRxRadioTest : public vq::test::BoardTest {
         BoardTest::TearDown();
     }
     void Init() {
-        TxRxRadio().InitializePage(panel);
+        TxRxRadio().InitializePage(s);
         board->ClearLog();
         pause.Clear();
     }
@@ -64,13 +62,19 @@ class TxRxRadioTest : public vq::test::BoardTest {
     std::uint8_t Bbp(unsigned reg) { return board->RawBbp(std::uint8_t(reg)); }
     RxCalibrationDevice* Calibration() { return board->Device<RxCalibrationDevice>(); }
 
-    FakePanel panel;
+    // What a fresh page holds: channel 1, 20 MHz, nothing else chosen.
+    TxRxRadioSettings s;
 };
+
+// A control the set-up did not touch keeps the state of a fresh page: enabled and shown.
+bool On(const std::optional<bool>& state) {
+    return state.value_or(true);
+}
 
 } // namespace
 
 TEST_F(TxRxRadioTest, InitialisationLeavesTheBoardAsTheTablesSay) {
-    TxRxRadio().InitializePage(panel);
+    TxRxRadio().InitializePage(s);
     EXPECT_TRUE(prompter.Texts().empty()) << prompter.Last();
 
     // BBP table: each register holds its last write, except those the later
@@ -139,35 +143,40 @@ TEST_F(TxRxRadioTest, InitialisationLeavesTheBoardAsTheTablesSay) {
     EXPECT_EQ(board->RawMac(0x132C), 0x4u);
     EXPECT_EQ(board->RawMac(0x400) & 0xE00, 0xE00u);
 
-    EXPECT_EQ(panel.Text(1277), "VQ9447 :: 2 T 2 R");
-    EXPECT_EQ(panel.Text(1070), "000C43944701");
-    EXPECT_EQ(panel.Text(1024), "000C43944701");
-    EXPECT_EQ(panel.Text(1029), "0C");
-    EXPECT_EQ(panel.Text(1257), "0B");
-    EXPECT_EQ(panel.Text(1032), "20");
-    EXPECT_EQ(panel.Text(1410), "ExtLNA = 0");
-    EXPECT_EQ(panel.Text(1064), "1058");
-    EXPECT_EQ(panel.Text(1199), "0");
-    EXPECT_TRUE(panel.Checked(1350));
-    EXPECT_FALSE(panel.Checked(1338));
-    EXPECT_FALSE(panel.Enabled(1337));
-    EXPECT_TRUE(panel.Checked(1506)); // NicConfig2 bit 11 clear: sensor on
-    EXPECT_FALSE(panel.Enabled(1352));
-    EXPECT_EQ(panel.Get(1070).maxLength, 12);
-    EXPECT_EQ(panel.Get(1034).maxLength, 9);
-    EXPECT_EQ(panel.Get(1261).maxLength, 1);
-    EXPECT_FALSE(panel.Get(1254).visible);
-    EXPECT_FALSE(panel.Get(1213).visible); // option i not given
+    EXPECT_EQ(s.chipInfo, "VQ9447 :: 2 T 2 R");
+    EXPECT_EQ(s.macAddress, "000C43944701");
+    EXPECT_EQ(s.address2, "000C43944701");
+    EXPECT_EQ(s.txPower0, "0C");
+    EXPECT_EQ(s.txPower1, "0B");
+    EXPECT_EQ(s.freqOffset, "20");
+    EXPECT_EQ(s.extLna, "ExtLNA = 0");
+    EXPECT_EQ(s.totalBytes, "1058");
+    EXPECT_EQ(s.minLength, "0");
+    EXPECT_EQ(s.dac, Dac::Dac0);
+    EXPECT_FALSE(s.oneRxPath);
+    EXPECT_FALSE(On(s.rxPathListEnabled));
+    EXPECT_TRUE(s.tempSensor); // NicConfig2 bit 11 clear: sensor on
+    EXPECT_FALSE(On(s.txBandSelEnabled));
+    EXPECT_FALSE(On(s.qosControlVisible));
+    EXPECT_FALSE(On(s.htQosVisible));
+    EXPECT_FALSE(On(s.iqCalVisible)); // option i not given
     EXPECT_EQ(State().txPower0, 0x0C);
     EXPECT_EQ(State().freqOffset, 0x20);
     EXPECT_EQ(State().bandwidthIndex, 1);
 
-    const std::vector<std::string> calls = {
-        "FillModeAndRateLists", "ModeChanged",    "ZeroCounterAccumulators", "ApplyFrameType 20",
-        "SetTempSensor 1",      "SetQosLayout 0", "FillModeAndRateLists",    "ModeChanged",
-        "SetAutoResponder 0",   "ResetCounters",  "FillChannelList"};
-    EXPECT_EQ(panel.calls, calls);
-    EXPECT_TRUE(panel.touchedMissing.empty());
+    // The page's share: lists, frame template, counters, sensor timer, descriptor layout.
+    EXPECT_EQ(s.channel, 0);
+    EXPECT_EQ(s.mode, kModeOfdm);
+    EXPECT_EQ(s.rateLabelsOf, kModeOfdm);
+    EXPECT_EQ(s.frameType, kFrameUser4DataCrc);
+    ASSERT_TRUE(s.frameFields);
+    EXPECT_EQ(s.frameFields->text[3], "000C43944701"); // the board's address, read before it changes
+    EXPECT_TRUE(s.zeroCounters);
+    EXPECT_EQ(s.tempSensorTimer, true);
+    EXPECT_EQ(s.qosLayout, false);
+    EXPECT_EQ(s.autoResponderSet, false);
+    EXPECT_TRUE(s.countersReset);
+    EXPECT_EQ(CountCommands(cmd::ResetCounter), 1u);
 
     // Item 8, item 7 around the receiver calibration; item 5 (20 MHz) at each bandwidth set-up.
     EXPECT_EQ(CalibrationItems(), (std::vector<std::uint32_t>{0x50, 0x80, 0x70, 0x50, 0x50}));
@@ -178,15 +187,16 @@ TEST_F(TxRxRadioTest, InitialisationLeavesTheBoardAsTheTablesSay) {
 }
 
 TEST_F(TxRxRadioTest, PrescribedPausesOfTheInitialisation) {
-    TxRxRadio().InitializePage(panel);
-    // Reset pulse 1, table 30, VCO 5; two channel set-ups of 50 + 5 + 50 and a
-    // last bandwidth set-up of 50; five receiver calibrations of 30 + 10 + 30.
+    TxRxRadio().InitializePage(s);
+    // Reset pulse 1, table 30, VCO 5; two channel set-ups of 50 (mode change)
+    // + 50 + 5 + 50 and a last bandwidth set-up of 50; five receiver
+    // calibrations of 30 + 10 + 30.
     const auto p = pause.Pauses();
     ASSERT_GE(p.size(), 3u);
     EXPECT_EQ(p[0], 1u);
     EXPECT_EQ(p[1], 30u);
     EXPECT_EQ(p[2], 5u);
-    EXPECT_EQ(pause.Total(), 1u + 30 + 5 + 2 * (50 + 5 + 50) + 50 + 5 * 70);
+    EXPECT_EQ(pause.Total(), 1u + 30 + 5 + 2 * (50 + 50 + 5 + 50) + 50 + 5 * 70);
 }
 
 TEST_F(TxRxRadioTest, ChannelOneSynthesizer) {
@@ -205,8 +215,8 @@ TEST_F(TxRxRadioTest, ChannelOneSynthesizer) {
     EXPECT_EQ(Rf(0, 39) & 0x80, 0x80);
 
     // Channel 14: N 82, Ksd 0x33333.
-    panel.SetSelection(1019, 13);
-    TxRxRadio().ApplyChannel(panel);
+    s.channel = 13;
+    TxRxRadio().ApplyChannel(s);
     EXPECT_EQ(State().channelIndex, 13);
     EXPECT_EQ(Rf(0, 20), 82);
     EXPECT_EQ(Rf(0, 17), 0x33);
@@ -222,34 +232,34 @@ TEST_F(TxRxRadioTest, ChannelElevenAtFortyMhzWithPackageTwoTwo) {
     Init();
     EXPECT_EQ(TxRxRadio().packageFieldA, 2);
     EXPECT_EQ(TxRxRadio().packageFieldB, 2);
-    panel.SetSelection(1267, 2);
-    TxRxRadio().ApplyBandwidth(panel);
+    s.bandwidth = 2;
+    TxRxRadio().ApplyBandwidth(s);
     EXPECT_EQ(State().bandwidthIndex, 2);
     EXPECT_EQ(Rf(5, 8), 4);
     EXPECT_EQ(Rf(7, 8), 4);
     EXPECT_EQ(board->Indirect195(141), 16);
     EXPECT_EQ(board->Indirect195(157), 47);
     EXPECT_EQ(Bbp(4) & 0x18, 0x10);
-    EXPECT_TRUE(panel.Enabled(1352)); // OFDM at 40 MHz
+    EXPECT_TRUE(On(s.txBandSelEnabled)); // OFDM at 40 MHz
     EXPECT_EQ(CalibrationItems(), (std::vector<std::uint32_t>{0x51}));
 
-    panel.SetSelection(1019, 10);
-    TxRxRadio().ApplyChannel(panel);
+    s.channel = 10;
+    TxRxRadio().ApplyChannel(s);
     EXPECT_EQ(Rf(0, 28), 0x66);
     EXPECT_EQ(Bbp(30), 0x40);
 
     // Other packages, other channels or 20 MHz keep 0x62.
     TxRxRadio().packageFieldB = 1;
-    TxRxRadio().ApplyChannel(panel);
+    TxRxRadio().ApplyChannel(s);
     EXPECT_EQ(Rf(0, 28), 0x62);
     TxRxRadio().packageFieldB = 2;
-    panel.SetSelection(1019, 9);
-    TxRxRadio().ApplyChannel(panel);
+    s.channel = 9;
+    TxRxRadio().ApplyChannel(s);
     EXPECT_EQ(Rf(0, 28), 0x62);
     EXPECT_EQ(Bbp(30), 0x1F);
-    panel.SetSelection(1019, 10);
-    panel.SetSelection(1267, 1);
-    TxRxRadio().ApplyChannel(panel);
+    s.channel = 10;
+    s.bandwidth = 1;
+    TxRxRadio().ApplyChannel(s);
     EXPECT_EQ(Rf(0, 28), 0x62);
     EXPECT_EQ(Rf(5, 8), 0);
 }
@@ -257,23 +267,23 @@ TEST_F(TxRxRadioTest, ChannelElevenAtFortyMhzWithPackageTwoTwo) {
 TEST_F(TxRxRadioTest, ChannelFourteenCckAtTwentyMhzSetsR4Bit5) {
     Init();
     State().phyMode = 0;
-    panel.SetSelection(1019, 13);
-    TxRxRadio().ApplyChannel(panel);
+    s.channel = 13;
+    TxRxRadio().ApplyChannel(s);
     EXPECT_EQ(Bbp(4) & 0x20, 0x20);
     EXPECT_EQ(Bbp(4) & 0x18, 0); // 20 MHz
 
     State().phyMode = 1;
-    TxRxRadio().ApplyChannel(panel);
+    TxRxRadio().ApplyChannel(s);
     EXPECT_EQ(Bbp(4) & 0x20, 0);
 
     State().phyMode = 0;
-    panel.SetSelection(1019, 12);
-    TxRxRadio().ApplyChannel(panel);
+    s.channel = 12;
+    TxRxRadio().ApplyChannel(s);
     EXPECT_EQ(Bbp(4) & 0x20, 0);
 
-    panel.SetSelection(1019, 13);
-    panel.SetSelection(1267, 2);
-    TxRxRadio().ApplyChannel(panel);
+    s.channel = 13;
+    s.bandwidth = 2;
+    TxRxRadio().ApplyChannel(s);
     EXPECT_EQ(Bbp(4) & 0x20, 0);
     EXPECT_EQ(Bbp(4) & 0x10, 0x10);
 }
@@ -281,23 +291,23 @@ TEST_F(TxRxRadioTest, ChannelFourteenCckAtTwentyMhzSetsR4Bit5) {
 TEST_F(TxRxRadioTest, ChannelIndexOutsideTheListChangesNothing) {
     Init();
     for (int bad : {14, 52, -5}) {
-        panel.SetSelection(1019, bad);
+        s.channel = bad;
         State().channelIndex = 40;
-        TxRxRadio().ApplyChannel(panel);
+        TxRxRadio().ApplyChannel(s);
         EXPECT_EQ(board->LogSize(), 0u) << bad;
         EXPECT_EQ(State().channelIndex, 40);
     }
     // No selection: the program-wide index, when it is in the list.
-    panel.SetSelection(1019, -1);
+    s.channel = -1;
     State().channelIndex = 5;
-    TxRxRadio().ApplyChannel(panel);
+    TxRxRadio().ApplyChannel(s);
     EXPECT_EQ(Rf(0, 20), 81);
     // Bandwidth and power operations with a bad program-wide index stay away from the table too.
     State().channelIndex = 99;
     board->ClearLog();
-    TxRxRadio().LoadTxPower(panel, 0);
+    TxRxRadio().LoadTxPower(s, 0);
     EXPECT_EQ(board->LogSize(), 0u);
-    TxRxRadio().ApplyBandwidth(panel);
+    TxRxRadio().ApplyBandwidth(s);
     EXPECT_TRUE(prompter.Texts().empty());
 }
 
@@ -305,12 +315,12 @@ TEST_F(TxRxRadioTest, TxPowerFromTheEeprom) {
     Init();
     SetEepromByte(82, 0x3F); // channel 1, path 0: 63 is not a calibrated power
     SetEepromByte(96, 0x2F); // channel 1, path 1: 47 is
-    TxRxRadio().LoadTxPower(panel, 0);
-    TxRxRadio().LoadTxPower(panel, 1);
+    TxRxRadio().LoadTxPower(s, 0);
+    TxRxRadio().LoadTxPower(s, 1);
     EXPECT_EQ(State().txPower0, 7);
     EXPECT_EQ(State().txPower1, 0x2F);
-    EXPECT_EQ(panel.Text(1029), "07");
-    EXPECT_EQ(panel.Text(1257), "2F");
+    EXPECT_EQ(s.txPower0, "07");
+    EXPECT_EQ(s.txPower1, "2F");
     EXPECT_EQ(board->RawMac(0x13B0), 0x2F2F2F07u);
     EXPECT_EQ(TxRxRadio().alcRegisterDefault, 0x2F2F2F07u);
 
@@ -318,15 +328,15 @@ TEST_F(TxRxRadioTest, TxPowerFromTheEeprom) {
     State().channelIndex = 1;
     SetEepromByte(83, 0xC5);
     SetEepromByte(97, 0x30); // 48
-    TxRxRadio().LoadTxPower(panel, 0);
-    TxRxRadio().LoadTxPower(panel, 1);
+    TxRxRadio().LoadTxPower(s, 0);
+    TxRxRadio().LoadTxPower(s, 1);
     EXPECT_EQ(State().txPower0, 5);
     EXPECT_EQ(State().txPower1, 7);
 
     // Internal ALC: the low byte of word 0xD0 for both paths.
-    panel.SetChecked(1417, true);
+    s.intAlc = true;
     board->SetEepromWord(0xD0, 0x0A12);
-    TxRxRadio().LoadTxPower(panel, 0);
+    TxRxRadio().LoadTxPower(s, 0);
     EXPECT_EQ(State().txPower0, 0x12);
     EXPECT_EQ(board->RawMac(0x13B0) & 0x3F, 0x12u);
 }
@@ -338,7 +348,7 @@ TEST_F(TxRxRadioTest, FortyMhzPowerDelta) {
         board->SetEepromWord(0x50, word);
         board->SetRawMac(0x13B4, 0xDEAD);
         TxRxRadio().txPowerRegisterCopy = copy;
-        TxRxRadio().ApplyFortyMhzPowerDelta(panel);
+        TxRxRadio().ApplyFortyMhzPowerDelta(s);
         return board->RawMac(0x13B4);
     };
     EXPECT_EQ(apply(0x00C3, 0x1100), 0x1103u); // add 3
@@ -353,34 +363,32 @@ TEST_F(TxRxRadioTest, FortyMhzPowerDelta) {
     EXPECT_EQ(apply(0xC300, 0x1100), 0xDEADu); // the 5 GHz byte is not used on 2.4 GHz
 
     // With "Int ALC" the ALC register default is the base and 0x13B0 the target.
-    panel.SetChecked(1417, true);
+    s.intAlc = true;
     TxRxRadio().alcRegisterDefault = 0x2F2F0B0C;
     board->SetEepromWord(0x50, 0x00C3);
-    TxRxRadio().ApplyFortyMhzPowerDelta(panel);
+    TxRxRadio().ApplyFortyMhzPowerDelta(s);
     EXPECT_EQ(board->RawMac(0x13B0), 0x2F2F0B0Fu);
 
     // Other bandwidths restore the base.
     State().bandwidthIndex = 1;
-    TxRxRadio().ApplyFortyMhzPowerDelta(panel);
+    TxRxRadio().ApplyFortyMhzPowerDelta(s);
     EXPECT_EQ(board->RawMac(0x13B0), 0x2F2F0B0Cu);
-    panel.SetChecked(1417, false);
+    s.intAlc = false;
     TxRxRadio().txPowerRegisterCopy = 0x0C0C;
-    TxRxRadio().ApplyFortyMhzPowerDelta(panel);
+    TxRxRadio().ApplyFortyMhzPowerDelta(s);
     EXPECT_EQ(board->RawMac(0x13B4), 0x0C0Cu);
 }
 
 TEST_F(TxRxRadioTest, OneTxPathBoard) {
     board->SetEepromWord(0x34, 0x0011);
-    TxRxRadio().InitializePage(panel);
-    EXPECT_EQ(panel.Text(1277), "VQ9447 :: 1 T 1 R");
-    for (int id : {1349, 1351, 1257, 1172, 1191})
-        EXPECT_FALSE(panel.Enabled(id)) << id;
-    EXPECT_TRUE(panel.Enabled(1350));
-    EXPECT_TRUE(panel.Checked(1350));
-    EXPECT_FALSE(panel.Checked(1349));
-    EXPECT_FALSE(panel.Checked(1351));
-    for (int id : {1210, 1280, 1343, 1259, 1296, 1193, 1211, 1281, 1344, 1260, 1274, 1201})
-        EXPECT_FALSE(panel.Enabled(id)) << id;
+    TxRxRadio().InitializePage(s);
+    EXPECT_EQ(s.chipInfo, "VQ9447 :: 1 T 1 R");
+    EXPECT_EQ(s.secondTxPathEnabled, false); // TX power 1, "Both DACs" and "DAC 1"; "DAC 0" stays
+    EXPECT_TRUE((s.dac == Dac::Dac0));
+    EXPECT_FALSE((s.dac == Dac::Both));
+    EXPECT_FALSE((s.dac == Dac::Dac1));
+    EXPECT_EQ(s.rxPath1Enabled, false);
+    EXPECT_EQ(s.rxPath2Enabled, false);
     // The "Int ALC" rule loads both path powers, also on a one-path board.
     EXPECT_EQ(board->RawMac(0x13B0), 0x2F2F0B0Cu);
     EXPECT_EQ(Rf(0, 2) & 0xF0, 0x10);
@@ -391,36 +399,34 @@ TEST_F(TxRxRadioTest, OneTxPathBoard) {
 }
 
 TEST_F(TxRxRadioTest, TwoTxPathsKeepEveryDac) {
-    TxRxRadio().InitializePage(panel);
-    for (int id : {1349, 1350, 1351, 1257})
-        EXPECT_TRUE(panel.Enabled(id)) << id;
-    EXPECT_TRUE(panel.Enabled(1210));
-    EXPECT_FALSE(panel.Enabled(1211)); // no third path
+    TxRxRadio().InitializePage(s);
+    EXPECT_TRUE(On(s.secondTxPathEnabled));
+    EXPECT_TRUE(On(s.rxPath1Enabled));
+    EXPECT_EQ(s.rxPath2Enabled, false); // no third path
 }
 
 TEST_F(TxRxRadioTest, DacChoices) {
     Init();
     const unsigned before = Calibration()->started;
-    auto choose = [&](int id) {
-        for (int d : {1349, 1350, 1351})
-            panel.SetChecked(d, d == id);
+    auto choose = [&](Dac dac) {
+        s.dac = dac;
         board->SetRawMac(0x1328, 0x000C0000);
         board->RawBbp(1) = 0xFF;
         board->Rf(0, 2) = 0xFF;
         board->Rf(0, 42) = 0x00;
-        TxRxRadio().ApplyDacChoice(panel);
+        TxRxRadio().ApplyDacChoice(s);
     };
-    choose(1349);
+    choose(Dac::Both);
     EXPECT_EQ(board->RawMac(0x1328), 0x000C000Fu);
     EXPECT_EQ(Bbp(1), 0xF7);
     EXPECT_EQ(Rf(0, 2), 0x3F);
     EXPECT_EQ(Rf(0, 42), 0x50);
-    choose(1350);
+    choose(Dac::Dac0);
     EXPECT_EQ(board->RawMac(0x1328), 0x000C0003u);
     EXPECT_EQ(Bbp(1), 0xE7);
     EXPECT_EQ(Rf(0, 2), 0x1F);
     EXPECT_EQ(Rf(0, 42), 0x10);
-    choose(1351);
+    choose(Dac::Dac1);
     EXPECT_EQ(board->RawMac(0x1328), 0x000C000Cu);
     EXPECT_EQ(Bbp(1), 0xEF);
     EXPECT_EQ(Rf(0, 2), 0x2F);
@@ -428,9 +434,8 @@ TEST_F(TxRxRadioTest, DacChoices) {
     EXPECT_EQ(Calibration()->started - before, 3u); // each choice calibrates the receiver
 
     board->ClearLog();
-    for (int d : {1349, 1350, 1351})
-        panel.SetChecked(d, false);
-    TxRxRadio().ApplyDacChoice(panel);
+    s.dac = Dac::None;
+    TxRxRadio().ApplyDacChoice(s);
     EXPECT_EQ(board->LogSize(), 0u);
 }
 
@@ -467,11 +472,11 @@ TEST_F(TxRxRadioTest, RxCalibrationRoutine) {
 
 TEST_F(TxRxRadioTest, ReceivePathSelection) {
     Init();
-    panel.SetChecked(1338, true);
-    TxRxRadio().ApplyRxPath(panel);
-    EXPECT_TRUE(panel.Enabled(1337));
-    EXPECT_EQ(panel.Get(1337).items, (QStringList{"RX 1", "RX 0"}));
-    EXPECT_EQ(panel.Selection(1337), 1);
+    s.oneRxPath = true;
+    TxRxRadio().ApplyRxPath(s);
+    EXPECT_TRUE(On(s.rxPathListEnabled));
+    EXPECT_EQ(s.rxPathItems, (std::vector<std::string>{"RX 1", "RX 0"}));
+    EXPECT_EQ(s.rxPathSelection, 1);
     EXPECT_EQ(Bbp(3) & 0x1B, 0);
     EXPECT_EQ(Bbp(31) & 0x40, 0);
     EXPECT_EQ(Bbp(91), 7);
@@ -483,30 +488,30 @@ TEST_F(TxRxRadioTest, ReceivePathSelection) {
     EXPECT_EQ(board->RawMac(0x518) & 0x300, 0x200u);
     EXPECT_EQ(Rf(0, 2) & 0x0F, 0x01);
 
-    panel.SetSelection(1337, 0); // "RX 1"
-    TxRxRadio().ApplyRxPathSelection(panel);
+    s.rxPathSelection = 0; // "RX 1"
+    TxRxRadio().ApplyRxPathSelection(s);
     EXPECT_EQ(Bbp(3) & 3, 1);
     EXPECT_EQ(Rf(0, 2) & 0x0F, 0x02);
     EXPECT_EQ(board->RawMac(0x51C) & 0x300, 0x100u);
-    panel.SetSelection(1337, 1); // "RX 0"
-    TxRxRadio().ApplyRxPathSelection(panel);
+    s.rxPathSelection = 1; // "RX 0"
+    TxRxRadio().ApplyRxPathSelection(s);
     EXPECT_EQ(Bbp(3) & 3, 0);
     EXPECT_EQ(Rf(0, 2) & 0x0F, 0x01);
     EXPECT_EQ(board->RawMac(0x518) & 0x300, 0x200u);
 
     State().antennaConfig = 0x33;
-    TxRxRadio().ApplyRxPath(panel);
-    EXPECT_EQ(panel.Get(1337).items, (QStringList{"RX 1", "RX 2", "RX 0"}));
-    EXPECT_EQ(panel.Selection(1337), 2);
-    panel.SetSelection(1337, 1); // "RX 2"
-    TxRxRadio().ApplyRxPathSelection(panel);
+    TxRxRadio().ApplyRxPath(s);
+    EXPECT_EQ(s.rxPathItems, (std::vector<std::string>{"RX 1", "RX 2", "RX 0"}));
+    EXPECT_EQ(s.rxPathSelection, 2);
+    s.rxPathSelection = 1; // "RX 2"
+    TxRxRadio().ApplyRxPathSelection(s);
     EXPECT_EQ(Bbp(3) & 3, 2);
     EXPECT_EQ(Rf(0, 2) & 0x0F, 0x04);
 
     State().antennaConfig = 0x22;
-    panel.SetChecked(1338, false);
-    TxRxRadio().ApplyRxPath(panel);
-    EXPECT_FALSE(panel.Enabled(1337));
+    s.oneRxPath = false;
+    TxRxRadio().ApplyRxPath(s);
+    EXPECT_FALSE(On(s.rxPathListEnabled));
     EXPECT_EQ(Bbp(3) & 0x1B, 0x0B);
     EXPECT_EQ(Bbp(31) & 0x40, 0x40);
     EXPECT_EQ(Bbp(91), 4);
@@ -518,18 +523,17 @@ TEST_F(TxRxRadioTest, ReceivePathSelection) {
 
 TEST_F(TxRxRadioTest, AntennaBandSideAndSwitches) {
     board->SetEepromWord(0x36, 0x1800); // antenna diversity 3: Aux
-    TxRxRadio().InitializePage(panel);
-    EXPECT_TRUE(panel.Checked(1402));
-    EXPECT_FALSE(panel.Checked(1401));
+    TxRxRadio().InitializePage(s);
+    EXPECT_TRUE((s.antenna == Antenna::Aux));
+    EXPECT_FALSE((s.antenna == Antenna::Main));
     EXPECT_EQ(board->RawMac(0x4) & 1, 1u);
     EXPECT_EQ(board->RawMac(0x228) & 0x808, 0u);
     EXPECT_EQ(board->RawMac(0x228) & 0xF000, 0xF000u);
     EXPECT_EQ(Bbp(152), 0xA3);
     EXPECT_EQ(Rf(0, 42) & 0x80, 0x80);
 
-    panel.SetChecked(1402, false);
-    panel.SetChecked(1401, true);
-    TxRxRadio().ApplyAntenna(panel);
+    s.antenna = Antenna::Main;
+    TxRxRadio().ApplyAntenna(s);
     EXPECT_EQ(board->RawMac(0x4) & 1, 0u);
     EXPECT_EQ(board->RawMac(0x228) & 0x808, 0x8u);
     EXPECT_EQ(Bbp(150), 0x40);
@@ -537,47 +541,47 @@ TEST_F(TxRxRadioTest, AntennaBandSideAndSwitches) {
     EXPECT_EQ(Bbp(152), 0x23);
     EXPECT_EQ(Rf(0, 42) & 0x80, 0);
 
-    panel.SetSelection(1352, 1);
-    TxRxRadio().ApplyTxBandSel(panel);
+    s.txBandSel = 1;
+    TxRxRadio().ApplyTxBandSel(s);
     EXPECT_EQ(board->RawMac(0x132C) & 1, 1u);
     EXPECT_EQ(Bbp(3) & 0x20, 0x20);
-    panel.SetSelection(1352, 0);
-    TxRxRadio().ApplyTxBandSel(panel);
+    s.txBandSel = 0;
+    TxRxRadio().ApplyTxBandSel(s);
     EXPECT_EQ(board->RawMac(0x132C) & 1, 0u);
     EXPECT_EQ(Bbp(3) & 0x20, 0);
 
-    panel.SetChecked(1505, true);
-    TxRxRadio().OnDcdc127(panel);
+    s.dcdc127 = true;
+    TxRxRadio().OnDcdc127(s);
     EXPECT_EQ(Rf(0, 9), 0x20);
     EXPECT_EQ(Rf(0, 22), 0x40);
     EXPECT_EQ(Rf(4, 5), 0x88);
     EXPECT_EQ(Rf(6, 5), 0x88);
-    panel.SetChecked(1505, false);
-    TxRxRadio().OnDcdc127(panel);
+    s.dcdc127 = false;
+    TxRxRadio().OnDcdc127(s);
     EXPECT_EQ(Rf(0, 9), 0);
     EXPECT_EQ(Rf(4, 5), 0x08);
 
-    panel.SetChecked(1189, true);
-    TxRxRadio().OnTempCom(panel);
-    EXPECT_FALSE(panel.Enabled(1203));
-    panel.SetChecked(1189, false);
-    TxRxRadio().OnTempCom(panel);
-    EXPECT_TRUE(panel.Enabled(1203));
+    s.tempCom = true;
+    TxRxRadio().OnTempCom(s);
+    EXPECT_FALSE(On(s.calTempEnabled));
+    s.tempCom = false;
+    TxRxRadio().OnTempCom(s);
+    EXPECT_TRUE(On(s.calTempEnabled));
 }
 
 TEST_F(TxRxRadioTest, InternalAlcSwitch) {
     Init();
     board->SetRawMac(0x13B4, 0x00001D2A);
-    panel.SetChecked(1417, true);
-    TxRxRadio().OnIntAlc(panel);
+    s.intAlc = true;
+    TxRxRadio().OnIntAlc(s);
     EXPECT_EQ(Bbp(47) & 0x98, 0x90);
     EXPECT_EQ(TxRxRadio().txPowerRegisterCopy, 0x1D2Au);
     EXPECT_EQ(State().txPower0, 0x0A); // low byte of word 0xD0
 
-    panel.SetEnabled(1418, false);
-    panel.SetChecked(1417, false);
-    TxRxRadio().OnIntAlc(panel);
-    EXPECT_TRUE(panel.Enabled(1418));
+    s.calTssiEnabled = false;
+    s.intAlc = false;
+    TxRxRadio().OnIntAlc(s);
+    EXPECT_TRUE(On(s.calTssiEnabled));
     EXPECT_EQ(board->RawMac(0x13B4), 0x1D00u);
     EXPECT_EQ(TxRxRadio().txPowerRegisterCopy, 0x1D00u);
     EXPECT_EQ(State().txPower0, 0x0C); // channel 1 power again
@@ -587,7 +591,7 @@ TEST_F(TxRxRadioTest, PerRateTxPowerRegisters) {
     Init();
     for (unsigned i = 0; i < 9; ++i)
         board->SetEepromWord(0xDE + 2 * i, std::uint16_t(0xC0C1 + 0x0101 * i));
-    TxRxRadio().RefreshTxPowerRegisters(panel);
+    TxRxRadio().RefreshTxPowerRegisters(s);
     // Words 0xC0C1, 0xC1C2, ..: bits 6 and 7 of each byte are masked off.
     const std::uint32_t expected[8] = {0x01020001, 0x03040203, 0x05060405, 0x07080607,
                                        0x00000809, 0x00040002, 0x00000006, 0x00000008};
@@ -595,8 +599,8 @@ TEST_F(TxRxRadioTest, PerRateTxPowerRegisters) {
         EXPECT_EQ(board->RawMac(CTxRxRadio::kTxPowerRateRegisters[i]), expected[i]) << i;
         EXPECT_EQ(TxRxRadio().txPowerPerRate[i], expected[i]) << i;
     }
-    panel.SetChecked(1354, true);
-    TxRxRadio().RefreshTxPowerRegisters(panel);
+    s.sideBand = true;
+    TxRxRadio().RefreshTxPowerRegisters(s);
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(board->RawMac(CTxRxRadio::kTxPowerRateRegisters[i]), 0u) << i;
 }
@@ -608,7 +612,7 @@ TEST_F(TxRxRadioTest, ConfigurationOptionsOfTheInitialisation) {
     board->SetEepromWord(0x42, 0x0800);
     State().optIqCal = true;
     State().optRfBist = true;
-    TxRxRadio().InitializePage(panel);
+    TxRxRadio().InitializePage(s);
     EXPECT_TRUE(prompter.Texts().empty()) << prompter.Last();
     EXPECT_EQ(board->RawMac(0x13A8), 0x6C6C6B6Cu);
     EXPECT_EQ(board->RawMac(0x13A0), 0x36303636u);
@@ -624,17 +628,16 @@ TEST_F(TxRxRadioTest, ConfigurationOptionsOfTheInitialisation) {
     EXPECT_EQ(board->Indirect158(3), 103);
     EXPECT_EQ(board->Indirect195(141), 21);
     EXPECT_EQ(Rf(0, 42), (0xDB & 0xBF) | 0x10); // external LNA value, then DAC 0
-    EXPECT_EQ(panel.Text(1410), "ExtLNA = 1");
-    EXPECT_TRUE(panel.Checked(1189));
-    EXPECT_FALSE(panel.Enabled(1203));
-    EXPECT_TRUE(panel.Checked(1417));
-    EXPECT_TRUE(panel.Checked(1354));
-    EXPECT_FALSE(panel.Checked(1506));
-    EXPECT_TRUE(panel.Get(1213).visible);
-    EXPECT_TRUE(panel.Get(1282).visible);
+    EXPECT_EQ(s.extLna, "ExtLNA = 1");
+    EXPECT_TRUE(s.tempCom);
+    EXPECT_FALSE(On(s.calTempEnabled));
+    EXPECT_TRUE(s.intAlc);
+    EXPECT_TRUE(s.sideBand);
+    EXPECT_FALSE(s.tempSensor);
+    EXPECT_EQ(s.iqCalVisible, true);
     EXPECT_EQ(board->RawMac(0x1314), 0u); // side-band option: per-rate powers off
     EXPECT_EQ(State().txPower0, 0x0A);    // internal ALC power
-    EXPECT_NE(std::find(panel.calls.begin(), panel.calls.end(), "SetTempSensor 0"), panel.calls.end());
+    EXPECT_EQ(s.tempSensorTimer, false);
     // Option r: the DAC register right after its start-up value.
     std::vector<std::uint32_t> dac;
     for (const auto& e : board->Log())
@@ -646,32 +649,45 @@ TEST_F(TxRxRadioTest, ConfigurationOptionsOfTheInitialisation) {
 }
 
 TEST_F(TxRxRadioTest, ControlsThePageLacksAreLeftAlone) {
-    FakePanel sparse({1418, 1203, 1213, 1214, 1215, 1216, 1282, 1172, 1191, 1193, 1201, 1296, 1274, 1337});
-    TxRxRadio().InitializePage(sparse);
-    sparse.SetChecked(1338, true);
-    TxRxRadio().ApplyRxPath(sparse);
-    TxRxRadio().ApplyRxPathSelection(sparse);
-    sparse.SetChecked(1417, false);
-    TxRxRadio().OnIntAlc(sparse);
-    EXPECT_TRUE(sparse.touchedMissing.empty());
+    // A record with no receive path list and no restart action: the set-up
+    // runs alone and only fills in what it sets.
+    TxRxRadio().InitializePage(s);
+    s.rxPathItems.clear();
+    s.rxPathSelection = -1;
+    board->ClearLog();
+    TxRxRadio().ApplyRxPathSelection(s);
+    EXPECT_EQ(board->LogSize(), 0u); // no entry chosen: nothing to program
+    s.oneRxPath = true;
+    TxRxRadio().ApplyRxPath(s);
+    TxRxRadio().ApplyRxPathSelection(s);
+    s.intAlc = false;
+    TxRxRadio().OnIntAlc(s);
     EXPECT_TRUE(prompter.Texts().empty());
+    EXPECT_EQ(s.chipInfo, "VQ9447 :: 2 T 2 R");
 
-    // A panel without the page operations runs the radio set-up alone.
-    FakePanel inner;
-    vq::test::BarePanel bare(inner);
-    TxRxRadio().InitializePage(bare);
-    EXPECT_TRUE(inner.calls.empty());
-    EXPECT_EQ(inner.Text(1277), "VQ9447 :: 2 T 2 R");
+    // A running "Conti. Tx" is restarted only through the page's action, with the record so far.
+    int restarts = 0;
+    s.contiTx = true;
+    s.restartContinuousTx = [&](TxRxRadioSettings& current) {
+        ++restarts;
+        EXPECT_EQ(current.bandwidth, 2);
+    };
+    s.bandwidth = 2;
+    TxRxRadio().ApplyBandwidth(s);
+    EXPECT_EQ(restarts, 1);
+    s.contiTx = false;
+    TxRxRadio().ApplyBandwidth(s);
+    EXPECT_EQ(restarts, 1);
 }
 
 TEST_F(TxRxRadioTest, FailingEepromReadsLeaveZeroConfiguration) {
     board->faults.failCommand = cmd::EepromRead;
-    TxRxRadio().InitializePage(panel);
+    TxRxRadio().InitializePage(s);
     const auto texts = prompter.Texts();
     ASSERT_FALSE(texts.empty());
     EXPECT_EQ(texts.front(), "EEPROM Read : Error Message => Receive packet status failed.....32769");
     EXPECT_EQ(State().antennaConfig.load(), 0);
-    EXPECT_EQ(panel.Text(1277), "VQ9447 :: 0 T 0 R");
+    EXPECT_EQ(s.chipInfo, "VQ9447 :: 0 T 0 R");
     EXPECT_EQ(board->R66(0), 0); // no receive path: R66 is not written
     EXPECT_EQ(Rf(0, 20), 80);    // the synthesizer is still set
 }

@@ -186,6 +186,12 @@ void RestoreContinuousBbp(CDeviceCommands& dev, ContinuousMode mode, bool stoppi
     }
 }
 
+void SetAutoResponderBit(CDeviceCommands& dev, bool on) {
+    std::uint32_t v = 0;
+    dev.MacRead(0x1404, v);
+    dev.MacWrite(0x1404, on ? (v | 1) : (v & ~1u));
+}
+
 void BbpResetPulse(CDeviceCommands& dev) {
     BbpUpdate(dev, 21, 0xFF, 0x01);
     Sleep(1);

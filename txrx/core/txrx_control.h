@@ -80,6 +80,9 @@ void RestoreContinuousBbp(CDeviceCommands& dev, ContinuousMode mode, bool stoppi
 // R21 bit 0 set, 1 ms, cleared.
 void BbpResetPulse(CDeviceCommands& dev);
 
+// MAC 0x1404 bit 0: the board answers received frames itself.
+void SetAutoResponderBit(CDeviceCommands& dev, bool on);
+
 // ---- Temperature switch -------------------------------------------------------
 
 double TemperatureCelsius(std::int8_t sensor, std::int8_t reference);

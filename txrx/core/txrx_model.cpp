@@ -184,6 +184,28 @@ std::string WithProtectedDigit(const std::string& fc, int cipher) {
     return out;
 }
 
+FrameFields FrameTypeFields(CDeviceCommands& dev, int index) {
+    FrameFields f;
+    const FrameTypeInfo& info = FrameTypeAt(index);
+    if (index == kFrameUser1Random) {
+        f.totalBytesEnabled = false;
+    } else if (index == kFrameUser2Inc || index == kFrameUser3Dec || index == kFrameQosData) {
+        f.minLengthEnabled = true;
+        f.minLength = "44";
+    }
+    const FrameTemplate& row = FrameTemplates[info.templateRow];
+    for (int i = 0; i < 7; ++i)
+        f.text[i] = row.text[i];
+    if (info.totalBytes > 15) {
+        std::uint32_t a = 0, b = 0;
+        dev.MacRead(0x1008, a);
+        dev.MacRead(0x100C, b);
+        f.text[3] = BoardAddressText(a, b);
+    }
+    f.totalBytes = std::to_string(info.totalBytes);
+    return f;
+}
+
 std::string BoardAddressText(std::uint32_t a, std::uint32_t b) {
     return Format("%02X%02X%02X%02X%02X%02X", a & 0xFF, (a >> 8) & 0xFF, (a >> 16) & 0xFF, (a >> 24) & 0xFF,
                   b & 0xFF, (b >> 8) & 0xFF);

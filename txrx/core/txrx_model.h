@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,19 @@ struct FrameTemplate {
     const char* text[7];
 };
 extern const FrameTemplate FrameTemplates[kFrameTypeCount];
+
+// What choosing a frame type puts into the frame fields: the template row's
+// texts (FC, Dur, Address1..3, Seq, Payload), "Total Bytes", and which length
+// fields are open. Frames longer than 15 bytes carry the board's own address
+// (MAC 0x1008 and 0x100C) as Address2.
+struct FrameFields {
+    std::string text[7];
+    std::string totalBytes;
+    std::optional<std::string> minLength; // "44" for the types with a minimum length
+    bool totalBytesEnabled = true;
+    bool minLengthEnabled = false;
+};
+FrameFields FrameTypeFields(CDeviceCommands& dev, int index);
 
 // FC text with its third digit (the protected-frame bit) set for a cipher.
 std::string WithProtectedDigit(const std::string& fc, int cipher);

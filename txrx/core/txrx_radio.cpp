@@ -1,18 +1,17 @@
 #include "txrx/core/txrx_radio.h"
 
+#include "base/format.h"
 #include "base/services.h"
 #include "device/device_commands.h"
 #include "device/program_state.h"
 #include "registers/core/synth_table.h"
 #include "txrx/core/radio_tables.h"
+#include "txrx/core/txrx_control.h"
 #include "txrx/core/txrx_model.h"
-#include "txrx/core/txrx_page_actions.h"
 
 #include <algorithm>
 
 namespace vq {
-
-using namespace txrx_id;
 
 namespace {
 
@@ -68,37 +67,6 @@ struct Regs {
     }
 };
 
-// The page's controls; a control the page does not have is skipped.
-struct Controls {
-    IControlPanel& p;
-    // The page's own operations; a bare panel has none.
-    ITxRxPageActions* Actions() const { return dynamic_cast<ITxRxPageActions*>(&p); }
-    bool Checked(int id) const { return p.Has(id) && p.Checked(id); }
-    int Selection(int id) const { return p.Has(id) ? p.Selection(id) : -1; }
-    int ItemCount(int id) const { return p.Has(id) ? p.ItemCount(id) : 0; }
-    void SetText(int id, const QString& t) {
-        if (p.Has(id)) p.SetText(id, t);
-    }
-    void SetChecked(int id, bool on) {
-        if (p.Has(id)) p.SetChecked(id, on);
-    }
-    void SetSelection(int id, int index) {
-        if (p.Has(id)) p.SetSelection(id, index);
-    }
-    void SetItems(int id, const QStringList& items) {
-        if (p.Has(id)) p.SetItems(id, items);
-    }
-    void SetEnabled(int id, bool on) {
-        if (p.Has(id)) p.SetEnabled(id, on);
-    }
-    void SetVisible(int id, bool on) {
-        if (p.Has(id)) p.SetVisible(id, on);
-    }
-    void SetMaxLength(int id, int length) {
-        if (p.Has(id)) p.SetMaxLength(id, length);
-    }
-};
-
 bool IsFiveGhz(int channelNumber) {
     return channelNumber > 14;
 }
@@ -147,8 +115,7 @@ bool CTxRxRadio::FortyMhzPackageCase(int channelNumber) const {
     return packageFieldA == 2 && packageFieldB == 2 && State().bandwidthIndex == 2 && channelNumber == 11;
 }
 
-void CTxRxRadio::InitializePage(IControlPanel& panel) {
-    Controls c{panel};
+void CTxRxRadio::InitializePage(TxRxRadioSettings& s) {
     Regs r;
     ProgramState& st = State();
 
@@ -207,8 +174,7 @@ void CTxRxRadio::InitializePage(IControlPanel& panel) {
     r.MacAndOr(0x400, 0xFFFFFFFF, 0x00000E00);
 
     // Calibration controls of the IQ calibration option.
-    for (int id : {kRxCalibration, kTxCalibration, kCalResult, kCalDbgBus, kCalDbgBusEdit})
-        c.SetVisible(id, st.optIqCal);
+    s.iqCalVisible = st.optIqCal;
 
     // RF self-test option: DAC register for the loopback tests.
     if (st.optRfBist) r.SetMac(0x1328, (r.Mac(0x1328) & 0xFFFEFDFF) | 0x00040022);
@@ -226,7 +192,7 @@ void CTxRxRadio::InitializePage(IControlPanel& panel) {
         r.MacAndOr(0x534, 0xFFFFFFFF, 0x101);
     }
 
-    c.SetText(kChipInfo, QString::asprintf("VQ9447 :: %d T %d R", st.TxPathCount(), st.RxPathCount()));
+    s.chipInfo = Format("VQ9447 :: %d T %d R", st.TxPathCount(), st.RxPathCount());
 
     // BBP reset pulse and start-up values.
     r.BbpAndOr(21, 0xFF, 0x01);
@@ -294,19 +260,18 @@ void CTxRxRadio::InitializePage(IControlPanel& panel) {
     Sleep(5);
 
     // First channel set-up.
-    c.SetSelection(kMode, st.phyMode);
-    c.SetSelection(kChannel, st.channelIndex);
-    ApplyChannel(panel);
-    c.SetEnabled(kIpg, true);
-    c.SetSelection(kRate, 3);
-    c.SetSelection(kBandwidth, 1);
+    s.mode = st.phyMode;
+    s.channel = st.channelIndex;
+    ApplyChannel(s);
+    s.ipgEnabled = true;
+    s.rate = 3;
+    s.bandwidth = 1;
 
     // Transmit paths.
     switch (st.TxPathCount()) {
     case 1:
         r.RfAndOr(0, 2, 0x0F, 0x10);
-        for (int id : {kTxPower1, kTxPower1Spin, kTxPower1Calibrate, kBothDacs, kDac1})
-            c.SetEnabled(id, false);
+        s.secondTxPathEnabled = false;
         break;
     case 2:
         r.RfAndOr(0, 2, 0x0F, 0x30);
@@ -323,15 +288,12 @@ void CTxRxRadio::InitializePage(IControlPanel& panel) {
     if (rxPaths == 1) {
         r.BbpAndOr(3, 0xE4, 0);
         r.RfAndOr(0, 2, 0xF1, 0x01);
-        for (int id : {1210, 1280, 1343, 1259, 1296, 1193})
-            c.SetEnabled(id, false);
+        s.rxPath1Enabled = false;
     } else if (rxPaths == 2) {
         r.BbpAndOr(3, 0xEC, 0x08);
         r.RfAndOr(0, 2, 0xF3, 0x03);
     }
-    if (rxPaths == 1 || rxPaths == 2)
-        for (int id : {1211, 1281, 1344, 1260, 1274, 1201})
-            c.SetEnabled(id, false);
+    if (rxPaths == 1 || rxPaths == 2) s.rxPath2Enabled = false;
 
     // Board calibrations around the receiver calibration.
     r.dev.Calibration(8, 0);
@@ -342,105 +304,90 @@ void CTxRxRadio::InitializePage(IControlPanel& panel) {
     switch ((nic >> 11) & 3) {
     case 1:
     case 2:
-        c.SetEnabled(kAntennaMain, true);
-        c.SetEnabled(kAntennaAux, true);
-        c.SetChecked(kAntennaAux, false);
-        c.SetChecked(kAntennaMain, true);
-        ApplyAntennaChoice(panel, false);
+        s.antennaEnabled = true;
+        s.antenna = Antenna::Main;
+        ApplyAntennaChoice(false);
         break;
     case 3:
-        c.SetEnabled(kAntennaMain, true);
-        c.SetEnabled(kAntennaAux, true);
-        c.SetChecked(kAntennaMain, false);
-        c.SetChecked(kAntennaAux, true);
-        ApplyAntennaChoice(panel, true);
+        s.antennaEnabled = true;
+        s.antenna = Antenna::Aux;
+        ApplyAntennaChoice(true);
         break;
     default:
         break;
     }
 
     // Transmit on DAC 0 until the operator chooses otherwise.
-    c.SetChecked(kBothDacs, false);
-    c.SetChecked(kDac1, false);
-    c.SetChecked(kDac0, true);
-    ApplyDacChoice(panel);
+    s.dac = Dac::Dac0;
+    ApplyDacChoice(s);
 
     // Counters and the default frame.
-    if (auto* a = c.Actions()) a->ZeroCounterAccumulators();
-    c.SetEnabled(kSgi, false);
-    c.SetEnabled(kStbc, false);
-    c.SetChecked(kWiv, true);
-    c.SetChecked(kWaitForAck, false);
-    c.SetChecked(kSeqByHw, true);
-    c.SetSelection(kFrameType, 20);
-    if (auto* a = c.Actions()) a->ApplyFrameType(20);
-    c.SetText(kTotalBytes, "1058");
-    c.SetText(kMinLength, "0");
-
-    // Edit limits.
-    static const int limits[][2] = {
-        {kMacAddress, 12},   {kFc, 4},         {kDur, 4},        {kTotalBytes, 4}, {kSeq, 4},
-        {kRepeatPattern, 2}, {kQosControl, 4}, {kAddress1, 12},  {kAddress2, 12},  {kAddress3, 12},
-        {kRepeat, 9},        {kIpg, 3},        {kMpduDensity, 1}};
-    for (const auto& l : limits)
-        c.SetMaxLength(l[0], l[1]);
+    s.zeroCounters = true;
+    s.sgiEnabled = false;
+    s.stbcEnabled = false;
+    s.wiv = true;
+    s.waitForAck = false;
+    s.seqByHw = true;
+    s.frameType = kFrameUser4DataCrc;
+    s.frameFields = FrameTypeFields(r.dev, kFrameUser4DataCrc);
+    s.totalBytes = "1058";
+    s.minLength = "0";
 
     // Lower side band, selectable only for 40 MHz.
-    c.SetEnabled(kSetTxEnv, false);
-    c.SetSelection(kTxBandSel, 0);
-    c.SetEnabled(kTxBandSel, false);
+    s.setTxEnvEnabled = false;
+    s.txBandSel = 0;
+    s.txBandSelEnabled = false;
     r.MacAndOr(0x132C, ~1u, 0);
 
     // The board's address as the MAC block now holds it.
-    c.SetEnabled(kFrameLossDisplay, false);
+    s.frameLossEnabled = false;
     const std::uint32_t a = r.Mac(0x1008);
     const std::uint32_t b = r.Mac(0x100C);
-    const QString address = QString::asprintf("%02X%02X%02X%02X%02X%02X", a & 0xFF, (a >> 8) & 0xFF,
-                                              (a >> 16) & 0xFF, (a >> 24) & 0xFF, b & 0xFF, (b >> 8) & 0xFF);
-    c.SetText(kMacAddress, address);
-    c.SetText(kAddress2, address);
+    const std::string address = BoardAddressText(a, b);
+    s.macAddress = address;
+    s.address2 = address;
 
     // Temperature compensation, internal ALC, temperature sensor.
-    c.SetChecked(kTempCom, (nic & 0x0002) != 0);
-    OnTempCom(panel);
-    c.SetChecked(kIntAlc, (nic & 0x2000) != 0);
-    OnIntAlc(panel);
-    c.SetChecked(kTempSensor, (st.nicConfig2 & 0x0800) == 0);
-    if (auto* a = c.Actions()) a->SetTempSensor(c.Checked(kTempSensor));
+    s.tempCom = (nic & 0x0002) != 0;
+    OnTempCom(s);
+    s.intAlc = (nic & 0x2000) != 0;
+    OnIntAlc(s);
+    s.tempSensor = (st.nicConfig2 & 0x0800) == 0;
+    s.tempSensorTimer = s.tempSensor;
 
     // QoS fields hidden until QoS Data is chosen.
-    if (auto* a = c.Actions()) a->SetQosLayout(false);
-    for (int id : {1212, kQosControl, 1255, 1264, kMpduDensity})
-        c.SetVisible(id, false);
-    c.SetChecked(kDebugInfo, false);
-    c.SetChecked(kSwCrc, false);
+    s.qosLayout = false;
+    s.qosControlVisible = false;
+    s.htQosVisible = false;
+    s.debugInfo = false;
+    s.swCrc = false;
 
     // The channel again, now with DAC, antenna and ALC settled.
-    c.SetSelection(kChannel, st.channelIndex);
-    ApplyChannel(panel);
+    s.channel = st.channelIndex;
+    ApplyChannel(s);
 
-    c.SetChecked(kSideBandOption, (r.Eeprom(0x36) & 0x0020) != 0);
+    s.sideBand = (r.Eeprom(0x36) & 0x0020) != 0;
 
-    if (auto* a = c.Actions()) {
-        a->SetAutoResponder(c.Checked(kAutoResponder));
-        a->ResetCounters();
-    }
+    SetAutoResponderBit(r.dev, s.autoResponder);
+    s.autoResponderSet = s.autoResponder;
+    r.dev.ResetCounter();
+    s.countersReset = true;
 
     // 20 MHz, the channel list, and the receive paths through both settings.
-    c.SetSelection(kBandwidth, 1);
-    ApplyBandwidth(panel);
-    if (auto* a = c.Actions()) a->FillChannelList();
-    c.SetChecked(kOneRxPath, true);
-    ApplyRxPath(panel);
-    c.SetChecked(kOneRxPath, false);
-    ApplyRxPath(panel);
+    s.bandwidth = 1;
+    ApplyBandwidth(s);
+    s.channel = st.channelIndex;
+    FillModeAndRateLists(s);
+    s.oneRxPath = true;
+    ApplyRxPath(s);
+    s.oneRxPath = false;
+    ApplyRxPath(s);
 }
 
-void CTxRxRadio::ApplyChannel(IControlPanel& panel) {
-    Controls c{panel};
+void CTxRxRadio::ApplyChannel(TxRxRadioSettings& s) {
     ProgramState& st = State();
     // Only an index of the channel list reaches the synthesizer table.
-    int index = c.Selection(kChannel);
+    int index = s.channel;
     if (!SynthEntry(index)) index = st.channelIndex;
     const ChannelSynthEntry* synth = SynthEntry(index);
     if (!synth) return;
@@ -451,12 +398,10 @@ void CTxRxRadio::ApplyChannel(IControlPanel& panel) {
     Regs r;
     r.Eeprom(fiveGhz ? 0xDC : 0x76);
 
-    if (auto* a = c.Actions()) {
-        a->FillModeAndRateLists();
-        a->ModeChanged();
-    }
+    FillModeAndRateLists(s);
+    ApplyMode(s);
 
-    c.SetText(kExtLna, QString::asprintf("ExtLNA = %d", (st.nicConfig >> (fiveGhz ? 3 : 2)) & 1));
+    s.extLna = Format("ExtLNA = %d", (st.nicConfig >> (fiveGhz ? 3 : 2)) & 1);
 
     // LNA gain and the DAC band bits.
     if (fiveGhz) {
@@ -512,19 +457,19 @@ void CTxRxRadio::ApplyChannel(IControlPanel& panel) {
             r.RfAndOr(0, 42, 0xFF, 0x20);
     }
 
-    LoadTxPower(panel, 0);
-    if (st.TxPathCount() >= 2) LoadTxPower(panel, 1);
+    LoadTxPower(s, 0);
+    if (st.TxPathCount() >= 2) LoadTxPower(s, 1);
 
     // Crystal frequency offset.
     const std::uint8_t offset = std::uint8_t(r.Eeprom(0x3A) & 0xFF);
     r.SetRf(0, 12, offset);
-    c.SetText(kFreqOffset, QString::fromStdString(Hex2(offset)));
+    s.freqOffset = Hex2(offset);
     st.freqOffset = offset;
 
     // RSSI offsets of paths 0 and 1.
     const std::uint16_t rssi = r.Eeprom(fiveGhz ? 0x4A : 0x46);
-    c.SetText(kRssiOffset0, QString::asprintf("%02x", rssi & 0xFF));
-    c.SetText(kRssiOffset1, QString::asprintf("%02x", rssi >> 8));
+    s.rssiOffset0 = Format("%02x", rssi & 0xFF);
+    s.rssiOffset1 = Format("%02x", rssi >> 8);
 
     if (fiveGhz)
         r.MacAndOr(0x132C, ~0x4u, 0x2);
@@ -532,10 +477,10 @@ void CTxRxRadio::ApplyChannel(IControlPanel& panel) {
         r.MacAndOr(0x132C, ~0x2u, 0x4);
     if (index == 13 && st.bandwidthIndex == 1) r.BbpAndOr(4, 0xFF, 0x20);
 
-    RefreshTxPowerRegisters(panel);
+    RefreshTxPowerRegisters(s);
     Sleep(50);
-    ApplyDacChoice(panel);
-    ApplyFortyMhzPowerDelta(panel);
+    ApplyDacChoice(s);
+    ApplyFortyMhzPowerDelta(s);
 
     // VCO calibration.
     r.SetRf(0, 4, 0x0C);
@@ -543,11 +488,10 @@ void CTxRxRadio::ApplyChannel(IControlPanel& panel) {
     r.RfAndOr(0, 4, 0xFF, 0x80);
     Sleep(5);
 
-    ApplyBandwidth(panel);
+    ApplyBandwidth(s);
 }
 
-void CTxRxRadio::ApplyBandwidth(IControlPanel& panel) {
-    Controls c{panel};
+void CTxRxRadio::ApplyBandwidth(TxRxRadioSettings& s) {
     ProgramState& st = State();
     const int index = st.channelIndex;
     const int n = ChannelNumberOf(index);
@@ -555,22 +499,22 @@ void CTxRxRadio::ApplyBandwidth(IControlPanel& panel) {
     Regs r;
 
     r.BbpAndOr(4, 0xDF, 0);
-    int b = c.Selection(kBandwidth);
+    int b = s.bandwidth;
     if (b < 0 || b > 2) b = std::clamp(st.bandwidthIndex, 0, 2);
     st.bandwidthIndex = b;
 
     const unsigned r66 = unsigned(LnaGain(fiveGhz) + 2) * 2;
     const bool cck = st.phyMode == 0;
     if (b == 0) {
-        c.SetEnabled(kTxBandSel, false);
+        s.txBandSelEnabled = false;
         r.BbpAndOr(4, 0xEF, 0x08);
         r.SetBbp(66, r66);
     } else if (b == 2) {
-        c.SetEnabled(kTxBandSel, st.phyMode == 0 || st.phyMode == 1);
+        s.txBandSelEnabled = st.phyMode == 0 || st.phyMode == 1;
         r.BbpAndOr(4, 0xF7, 0x10);
         r.SetBbp(66, r66);
     } else {
-        c.SetEnabled(kTxBandSel, false);
+        s.txBandSelEnabled = false;
         r.BbpAndOr(4, 0xE7, 0);
         r.SetBbp(66, r66);
         if (index == 13 && cck) r.BbpAndOr(4, 0xFF, 0x20);
@@ -585,15 +529,59 @@ void CTxRxRadio::ApplyBandwidth(IControlPanel& panel) {
 
     r.SetRf(0, 28, FortyMhzPackageCase(n) ? 0x66 : 0x62);
 
-    RefreshTxPowerRegisters(panel);
+    RefreshTxPowerRegisters(s);
     Sleep(50);
-    ApplyFortyMhzPowerDelta(panel);
-    if (c.Checked(kContiTx))
-        if (auto* a = c.Actions()) a->RestartContinuousTx();
+    ApplyFortyMhzPowerDelta(s);
+    if (s.contiTx && s.restartContinuousTx) s.restartContinuousTx(s);
 }
 
-void CTxRxRadio::RefreshTxPowerRegisters(IControlPanel& panel) {
-    WriteTxPowerRegisters(Controls{panel}.Checked(kSideBandOption));
+void CTxRxRadio::ApplyMode(TxRxRadioSettings& s) {
+    ProgramState& st = State();
+    Regs r;
+    if (s.mode >= 0) st.phyMode = s.mode;
+    r.BbpAndOr(4, 0xDF, 0);
+    const bool qos = s.frameType == kFrameQosData;
+    const int mode = st.phyMode;
+    s.rateLabelsOf = mode;
+    if (mode == kModeCck || mode == kModeOfdm) {
+        st.rateIndex = mode == kModeCck ? 3 : 7;
+        s.rate = st.rateIndex;
+        s.sgiEnabled = false;
+        s.stbcEnabled = false;
+        if (qos) s.htQosVisible = false;
+        if (mode == kModeCck && st.channelIndex == 13 && st.bandwidthIndex == 1) {
+            // Channel 14 carries CCK only at 20 MHz: the BBP's Japan channel bit.
+            r.BbpAndOr(4, 0xFF, 0x20);
+            s.txBandSelEnabled = false;
+        } else {
+            s.txBandSelEnabled = st.bandwidthIndex == 2;
+        }
+    } else {
+        st.rateIndex = 7;
+        s.rate = st.rateIndex;
+        s.txBandSelEnabled = false;
+        s.stbcEnabled = st.rateIndex < 8;
+        s.sgiEnabled = true;
+        if (qos) s.htQosVisible = true;
+    }
+    RefreshTxPowerRegisters(s);
+    Sleep(50);
+    if (s.restartContinuousTx) s.restartContinuousTx(s);
+}
+
+void CTxRxRadio::FillModeAndRateLists(TxRxRadioSettings& s) {
+    ProgramState& st = State();
+    if (IsFiveGhzChannel(CurrentChannelNumber()))
+        st.phyMode = kModeOfdm;
+    else
+        s.modeEnabled = true;
+    s.mode = st.phyMode;
+    s.rateLabelsOf = st.phyMode;
+    s.rate = st.rateIndex;
+}
+
+void CTxRxRadio::RefreshTxPowerRegisters(const TxRxRadioSettings& s) {
+    WriteTxPowerRegisters(s.sideBand);
 }
 
 void CTxRxRadio::WriteTxPowerRegisters(bool sideBand) {
@@ -622,8 +610,8 @@ void CTxRxRadio::WriteTxPowerRegisters(bool sideBand) {
     }
 }
 
-void CTxRxRadio::ApplyFortyMhzPowerDelta(IControlPanel& panel) {
-    const bool intAlc = Controls{panel}.Checked(kIntAlc);
+void CTxRxRadio::ApplyFortyMhzPowerDelta(const TxRxRadioSettings& s) {
+    const bool intAlc = s.intAlc;
     const std::uint32_t target = intAlc ? 0x13B0 : 0x13B4;
     const std::uint32_t base = intAlc ? alcRegisterDefault : txPowerRegisterCopy;
     Regs r;
@@ -648,14 +636,13 @@ void CTxRxRadio::ApplyFortyMhzPowerDelta(IControlPanel& panel) {
     r.SetMac(target, (base & ~0x3Fu) | (std::uint32_t(power) & 0x3F));
 }
 
-void CTxRxRadio::LoadTxPower(IControlPanel& panel, int k) {
+void CTxRxRadio::LoadTxPower(TxRxRadioSettings& s, int k) {
     if (k != 0 && k != 1) return;
-    Controls c{panel};
     const int n = ChannelNumberOf(State().channelIndex);
     if (n == 0 || IsFiveGhz(n)) return; // the EEPROM holds 2.4 GHz channel powers only
     Regs r;
     std::uint8_t byte;
-    if (c.Checked(kIntAlc)) {
+    if (s.intAlc) {
         byte = std::uint8_t(r.Eeprom(0xD0) & 0xFF);
     } else {
         const int offset = n + (k == 0 ? 81 : 95);
@@ -669,21 +656,13 @@ void CTxRxRadio::LoadTxPower(IControlPanel& panel, int k) {
     v = k == 0 ? (v & ~0x3Fu) | p : (v & ~0x3F00u) | (std::uint32_t(p) << 8);
     r.SetMac(0x13B0, v);
     alcRegisterDefault = v;
-    c.SetText(k == 0 ? kTxPower0 : kTxPower1, QString::fromStdString(Hex2(p)));
+    (k == 0 ? s.txPower0 : s.txPower1) = Hex2(p);
     (k == 0 ? State().txPower0 : State().txPower1) = p;
 }
 
-void CTxRxRadio::ApplyDacChoice(IControlPanel& panel) {
-    Controls c{panel};
-    Dac dac = Dac::None;
-    if (c.Checked(kBothDacs))
-        dac = Dac::Both;
-    else if (c.Checked(kDac0))
-        dac = Dac::Dac0;
-    else if (c.Checked(kDac1))
-        dac = Dac::Dac1;
-    if (dac == Dac::None) return;
-    ApplyDac(dac);
+void CTxRxRadio::ApplyDacChoice(const TxRxRadioSettings& s) {
+    if (s.dac == Dac::None) return;
+    ApplyDac(s.dac);
     RunRxCalibration();
 }
 
@@ -740,18 +719,17 @@ void CTxRxRadio::RunRxCalibration() {
     r.SetMac(0x1004, kept);
 }
 
-void CTxRxRadio::ApplyRxPath(IControlPanel& panel) {
-    Controls c{panel};
+void CTxRxRadio::ApplyRxPath(TxRxRadioSettings& s) {
     const int rxPaths = State().RxPathCount();
     Regs r;
-    if (c.Checked(kOneRxPath)) {
-        QStringList items;
+    if (s.oneRxPath) {
+        std::vector<std::string> items;
         for (int i = 1; i < rxPaths; ++i)
-            items << QString::asprintf("RX %d", i);
-        items << "RX 0";
-        c.SetEnabled(kRxPathList, true);
-        c.SetItems(kRxPathList, items);
-        c.SetSelection(kRxPathList, int(items.size()) - 1); // the "RX 0" entry
+            items.push_back(Format("RX %d", i));
+        items.push_back("RX 0");
+        s.rxPathListEnabled = true;
+        s.rxPathItems = items;
+        s.rxPathSelection = int(items.size()) - 1; // the "RX 0" entry
         r.BbpAndOr(3, 0xFC, 0);
         r.BbpAndOr(3, 0xE7, 0);
         r.BbpAndOr(31, 0xBF, 0);
@@ -764,7 +742,7 @@ void CTxRxRadio::ApplyRxPath(IControlPanel& panel) {
         r.MacAndOr(0x51C, ~0x100u, 0x200);
         r.MacAndOr(0x518, ~0x100u, 0x200);
     } else {
-        c.SetEnabled(kRxPathList, false);
+        s.rxPathListEnabled = false;
         if (rxPaths == 1) {
             r.BbpAndOr(3, 0xE4, 0);
             r.RfAndOr(0, 2, 0xF1, 0x01);
@@ -785,10 +763,9 @@ void CTxRxRadio::ApplyRxPath(IControlPanel& panel) {
     RunRxCalibration();
 }
 
-void CTxRxRadio::ApplyRxPathSelection(IControlPanel& panel) {
-    Controls c{panel};
-    const int count = c.ItemCount(kRxPathList);
-    const int selection = c.Selection(kRxPathList);
+void CTxRxRadio::ApplyRxPathSelection(const TxRxRadioSettings& s) {
+    const int count = int(s.rxPathItems.size());
+    const int selection = s.rxPathSelection;
     if (selection < 0 || selection >= count) return;
     // The list reads "RX 1" .. "RX n-1", then "RX 0".
     const int path = selection == count - 1 ? 0 : selection + 1;
@@ -816,9 +793,9 @@ void CTxRxRadio::ApplyRxPathSelection(IControlPanel& panel) {
     RunRxCalibration();
 }
 
-void CTxRxRadio::ApplyTxBandSel(IControlPanel& panel) {
+void CTxRxRadio::ApplyTxBandSel(const TxRxRadioSettings& s) {
     Regs r;
-    if (Controls{panel}.Selection(kTxBandSel) == 1) { // "Upper"
+    if (s.txBandSel == 1) { // "Upper"
         r.MacAndOr(0x132C, 0xFFFFFFFF, 0x1);
         r.BbpAndOr(3, 0xFF, 0x20);
     } else {
@@ -827,15 +804,14 @@ void CTxRxRadio::ApplyTxBandSel(IControlPanel& panel) {
     }
 }
 
-void CTxRxRadio::ApplyAntenna(IControlPanel& panel) {
-    Controls c{panel};
-    if (c.Checked(kAntennaMain))
-        ApplyAntennaChoice(panel, false);
-    else if (c.Checked(kAntennaAux))
-        ApplyAntennaChoice(panel, true);
+void CTxRxRadio::ApplyAntenna(const TxRxRadioSettings& s) {
+    if (s.antenna == Antenna::Main)
+        ApplyAntennaChoice(false);
+    else if (s.antenna == Antenna::Aux)
+        ApplyAntennaChoice(true);
 }
 
-void CTxRxRadio::ApplyAntennaChoice(IControlPanel&, bool aux) {
+void CTxRxRadio::ApplyAntennaChoice(bool aux) {
     Regs r;
     if (!aux) {
         r.MacAndOr(0x4, ~0x1u, 0);
@@ -856,32 +832,30 @@ void CTxRxRadio::ApplyAntennaChoice(IControlPanel&, bool aux) {
     }
 }
 
-void CTxRxRadio::OnIntAlc(IControlPanel& panel) {
-    Controls c{panel};
-    LoadTxPower(panel, 0);
-    LoadTxPower(panel, 1);
+void CTxRxRadio::OnIntAlc(TxRxRadioSettings& s) {
+    LoadTxPower(s, 0);
+    LoadTxPower(s, 1);
     Regs r;
-    if (c.Checked(kIntAlc)) {
+    if (s.intAlc) {
         r.BbpAndOr(47, 0xFF, 0x80);
         r.BbpAndOr(47, 0xF7, 0x10);
         r.dev.MacRead(0x13B4, txPowerRegisterCopy);
     } else {
-        c.SetEnabled(kCalTssi, true);
+        s.calTssiEnabled = true;
         const std::uint32_t v = r.Mac(0x13B4, txPowerRegisterCopy) & ~0x3Fu;
         r.SetMac(0x13B4, v);
         txPowerRegisterCopy = v;
     }
-    ApplyFortyMhzPowerDelta(panel);
+    ApplyFortyMhzPowerDelta(s);
 }
 
-void CTxRxRadio::OnTempCom(IControlPanel& panel) {
-    Controls c{panel};
-    c.SetEnabled(kCalTemp, !c.Checked(kTempCom));
+void CTxRxRadio::OnTempCom(TxRxRadioSettings& s) {
+    s.calTempEnabled = !s.tempCom;
 }
 
-void CTxRxRadio::OnDcdc127(IControlPanel& panel) {
+void CTxRxRadio::OnDcdc127(const TxRxRadioSettings& s) {
     Regs r;
-    const bool on = Controls{panel}.Checked(kDcdc127);
+    const bool on = s.dcdc127;
     r.SetRf(0, 9, on ? 0x20 : 0);
     r.SetRf(0, 22, on ? 0x40 : 0);
     r.SetRf(4, 5, on ? 0x88 : 0x08);

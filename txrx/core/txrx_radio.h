@@ -1,108 +1,103 @@
 // Initialisation of the TX/RX page and the radio set-up operations: they
 // program the board's MAC, BBP and RF registers from the built-in tables and
 // the EEPROM, and reprogram the radio when channel, bandwidth, DAC, TX band,
-// antenna, receive path or TX power options change.
+// antenna, receive path or TX power options change. They work on a settings
+// record: the page copies its controls into it, calls an operation, and
+// shows what comes back.
 #pragma once
 
-#include "txrx/core/control_panel.h"
+#include "txrx/core/txrx_model.h"
 
 #include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace vq {
 
-// Control ids of the TX/RX page that the radio set-up reads or changes.
-namespace txrx_id {
-constexpr int kChannel = 1019;
-constexpr int kTxPower0 = 1029; // "TX Power0 (Hex)"
-constexpr int kRate = 1030;
-constexpr int kFreqOffset = 1032; // "Freq. Offset"
-constexpr int kFc = 1021;
-constexpr int kDur = 1022;
-constexpr int kAddress1 = 1023;
-constexpr int kAddress2 = 1024;
-constexpr int kAddress3 = 1025;
-constexpr int kSeq = 1026;
-constexpr int kRepeat = 1034;
-constexpr int kTotalBytes = 1064;
-constexpr int kMode = 1066;
-constexpr int kRepeatPattern = 1067;
-constexpr int kFrameType = 1068;
-constexpr int kMacAddress = 1070;
-constexpr int kIpg = 1108;
-constexpr int kFrameLossDisplay = 1117;
-constexpr int kContiTx = 1119;
-constexpr int kTxPower1Spin = 1172;
-constexpr int kTempCom = 1189;  // "Temp. Com."
-constexpr int kSetTxEnv = 1190; // "Set Tx Env..."
-constexpr int kTxPower1Calibrate = 1191;
-constexpr int kMinLength = 1199;
-constexpr int kCalTemp = 1203; // "Cal Temp."
-constexpr int kDebugInfo = 1207;
-constexpr int kSwCrc = 1209;
-constexpr int kAutoResponder = 1162;
-constexpr int kRxCalibration = 1213;
-constexpr int kTxCalibration = 1214;
-constexpr int kCalResult = 1215;
-constexpr int kCalDbgBus = 1216;
-constexpr int kSgi = 1246;
-constexpr int kStbc = 1247;
-constexpr int kWaitForAck = 1252;
-constexpr int kSeqByHw = 1253;
-constexpr int kQosControl = 1254;
-constexpr int kWiv = 1256;
-constexpr int kTxPower1 = 1257; // "TX Power1 (Hex)"
-constexpr int kRssiOffset0 = 1258;
-constexpr int kRssiOffset1 = 1259;
-constexpr int kMpduDensity = 1261;
-constexpr int kBandwidth = 1267;
-constexpr int kChipInfo = 1277;
-constexpr int kCalDbgBusEdit = 1282;
-constexpr int kRxPathList = 1337;
-constexpr int kOneRxPath = 1338; // "One RX Path"
-constexpr int kBothDacs = 1349;
-constexpr int kDac0 = 1350;
-constexpr int kDac1 = 1351;
-constexpr int kTxBandSel = 1352;
-constexpr int kSideBandOption = 1354; // "2.4G Side Band Option"
-constexpr int kAntennaMain = 1401;
-constexpr int kAntennaAux = 1402;
-constexpr int kExtLna = 1410;     // "ExtLNA = %d"
-constexpr int kIntAlc = 1417;     // "Int ALC"
-constexpr int kCalTssi = 1418;    // "Cal TSSI"
-constexpr int kDcdc127 = 1505;    // "1.27V DCDC"
-constexpr int kTempSensor = 1506; // "Temp. Sensor"
-} // namespace txrx_id
+enum class Dac { None, Both, Dac0, Dac1 };
+enum class Antenna { None, Main, Aux };
+
+struct TxRxRadioSettings {
+    // ---- Read and written: selections and check boxes ----
+    int channel = 0;     // "Channel" list index
+    int mode = -1;       // "Mode" list index
+    int rate = -1;       // "Rate" list index
+    int bandwidth = 1;   // "Bandwidth": 0 "10", 1 "20", 2 "40"
+    int txBandSel = -1;  // "TxBandSel": 0 "Lower", 1 "Upper"
+    int frameType = -1;  // "Frame Type"
+    Dac dac = Dac::None; // the checked DAC button
+    Antenna antenna = Antenna::None;
+    bool oneRxPath = false; // "One RX Path"
+    std::vector<std::string> rxPathItems; // the list under "One RX Path"
+    int rxPathSelection = -1;
+    bool sideBand = false; // "2.4G Side Band Option"
+    bool intAlc = false;   // "Int ALC"
+    bool tempCom = false;  // "Temp. Com."
+    bool dcdc127 = false;  // "1.27V DCDC"
+    bool tempSensor = false;
+    bool autoResponder = false;
+    bool contiTx = false; // "Conti. Tx" (read only)
+
+    // ---- Written only: what to show; unset leaves the control as it is ----
+    std::optional<int> rateLabelsOf; // refill "Rate" with the labels of this mode
+    std::optional<bool> wiv, waitForAck, seqByHw, debugInfo, swCrc;
+    std::optional<std::string> chipInfo, extLna, txPower0, txPower1, freqOffset, rssiOffset0, rssiOffset1;
+    std::optional<std::string> macAddress, address2;
+    std::optional<FrameFields> frameFields; // a frame type's template, applied before the two below
+    std::optional<std::string> totalBytes, minLength;
+    std::optional<bool> modeEnabled, ipgEnabled, txBandSelEnabled, sgiEnabled, stbcEnabled;
+    std::optional<bool> secondTxPathEnabled;   // TX power 1 controls, "Both DACs", "DAC 1"
+    std::optional<bool> rxPath1Enabled, rxPath2Enabled; // RSSI and offset controls of paths 1 and 2
+    std::optional<bool> antennaEnabled, rxPathListEnabled, setTxEnvEnabled, frameLossEnabled;
+    std::optional<bool> calTssiEnabled, calTempEnabled;
+    std::optional<bool> iqCalVisible;                    // the controls of the IQ calibration option
+    std::optional<bool> qosControlVisible, htQosVisible; // "Qos Control"; RDG and MPDU density
+
+    // ---- The page's own share, done when the operation has returned ----
+    bool zeroCounters = false;  // the counter totals start again
+    bool countersReset = false; // ResetCounter was sent: counter texts and the poll timer
+    std::optional<bool> tempSensorTimer;
+    std::optional<bool> qosLayout; // of the TX descriptor dialog
+    std::optional<bool> autoResponderSet;
+
+    // A running "Conti. Tx" is stopped and started again with the new radio
+    // setting. The page shows the record so far, restarts, and reads it back.
+    std::function<void(TxRxRadioSettings&)> restartContinuousTx;
+};
 
 class CTxRxRadio {
   public:
-    enum class Dac { None, Both, Dac0, Dac1 };
-
-    // Page initialisation on first showing. The
-    // page's own model (lists, frame template, counters, timers) is reached
-    // through ITxRxPageActions when the panel implements it.
-    void InitializePage(IControlPanel& panel);
-    // Channel drop-down selection. A selection outside the channel list leaves
+    // Page initialisation on first showing.
+    void InitializePage(TxRxRadioSettings& s);
+    // The "Channel" selection. A selection outside the channel list leaves
     // the radio untouched.
-    void ApplyChannel(IControlPanel& panel);
-    void ApplyBandwidth(IControlPanel& panel);
+    void ApplyChannel(TxRxRadioSettings& s);
+    void ApplyBandwidth(TxRxRadioSettings& s);
+    // The "Mode" selection: rate list, BBP R4 bit 5, SGI/STBC/TxBandSel,
+    // QoS fields, TX power refresh, 50 ms, "Conti. Tx" restart.
+    void ApplyMode(TxRxRadioSettings& s);
+    // Mode and rate lists for the current channel (5 GHz: OFDM only).
+    void FillModeAndRateLists(TxRxRadioSettings& s);
     // Per-rate TX power registers: all zero with "2.4G Side Band Option"
     // checked, else the EEPROM values.
-    void RefreshTxPowerRegisters(IControlPanel& panel);
-    void ApplyFortyMhzPowerDelta(IControlPanel& panel);
+    void RefreshTxPowerRegisters(const TxRxRadioSettings& s);
+    void ApplyFortyMhzPowerDelta(const TxRxRadioSettings& s);
     // k = 0 or 1: TX power of path k for the current channel.
-    void LoadTxPower(IControlPanel& panel, int k);
-    // The checked DAC radio button, then the RX calibration routine.
-    void ApplyDacChoice(IControlPanel& panel);
+    void LoadTxPower(TxRxRadioSettings& s, int k);
+    // The checked DAC button, then the RX calibration routine.
+    void ApplyDacChoice(const TxRxRadioSettings& s);
     // "One RX Path" check box.
-    void ApplyRxPath(IControlPanel& panel);
-    // Selection in the RX path list 1337 ("RX 1", "RX 2", "RX 0").
-    void ApplyRxPathSelection(IControlPanel& panel);
-    void ApplyTxBandSel(IControlPanel& panel);
-    // The checked antenna radio button ("Main" or "Aux").
-    void ApplyAntenna(IControlPanel& panel);
-    void OnIntAlc(IControlPanel& panel);
-    void OnTempCom(IControlPanel& panel);
-    void OnDcdc127(IControlPanel& panel);
+    void ApplyRxPath(TxRxRadioSettings& s);
+    // Selection in the RX path list ("RX 1", "RX 2", "RX 0").
+    void ApplyRxPathSelection(const TxRxRadioSettings& s);
+    void ApplyTxBandSel(const TxRxRadioSettings& s);
+    // The checked antenna button ("Main" or "Aux").
+    void ApplyAntenna(const TxRxRadioSettings& s);
+    void OnIntAlc(TxRxRadioSettings& s);
+    void OnTempCom(TxRxRadioSettings& s);
+    void OnDcdc127(const TxRxRadioSettings& s);
     // Receiver calibration of the board: enables the receiver alone, starts the
     // calibration through the R158/R159 table and waits for it to finish.
     void RunRxCalibration();
@@ -126,7 +121,7 @@ class CTxRxRadio {
 
   private:
     void WriteTxPowerRegisters(bool sideBand);
-    void ApplyAntennaChoice(IControlPanel& panel, bool aux);
+    void ApplyAntennaChoice(bool aux);
     void ApplyDac(Dac dac);
     bool FortyMhzPackageCase(int channelNumber) const;
 };
