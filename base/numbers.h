@@ -36,10 +36,10 @@ struct NumberFormat {
     int base = 10; // 10 or 16
     Blanks blanks = Blanks::Any;
     bool sign = false;
-    bool hexPrefix = false;     // hexadecimal only
-    std::size_t maxDigits = 0;  // 0: no limit
+    bool hexPrefix = false;    // hexadecimal only
+    std::size_t maxDigits = 0; // 0: no limit
     Overflow overflow = Overflow::Wrap;
-    std::uint64_t limit = 0;    // for Saturate and KeepLeading
+    std::uint64_t limit = 0; // for Saturate and KeepLeading
 };
 
 struct ScannedNumber {

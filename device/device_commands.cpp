@@ -102,8 +102,8 @@ int CDeviceCommands::EepromWrite(std::uint16_t offset, std::uint16_t word) {
         return 0;
     case EepromSourceKind::Efuse: {
         if (!st.suppressEfuseQuestion) {
-            const std::string text =
-                EfuseWriteQuestion(EfuseFreeBlocks(*this), EfuseFreeBlocksAfterWordWrite(*this, offset, word));
+            const std::string text = EfuseWriteQuestion(EfuseFreeBlocks(*this),
+                                                        EfuseFreeBlocksAfterWordWrite(*this, offset, word));
             if (ShowMessage(text, MsgIcon::Question, MsgButtons::OkCancel) != MsgResult::Ok) return 1;
         }
         return EfuseLogicalWriteWord(*this, offset, word);

@@ -87,6 +87,17 @@ class CLinkCommands {
     static Reply Exchange(std::uint16_t id, std::uint16_t length, const std::uint8_t* payload);
 
   protected:
+    // A request payload in network order, filled field by field.
+    struct Payload {
+        std::uint8_t bytes[kMaxPayload];
+        std::uint16_t length = 0;
+        Payload& Byte(std::uint8_t v);
+        Payload& Be16(std::uint16_t v);
+        Payload& Be32(std::uint32_t v);
+    };
+    bool Run(const char* name, std::uint16_t id, const Payload& payload, Reply& reply) {
+        return Run(name, id, payload.length, payload.bytes, reply);
+    }
     // Exchange and report a failure with the command's two texts. True on success.
     bool Run(const char* name, std::uint16_t id, std::uint16_t length, const std::uint8_t* payload, Reply& reply);
 };

@@ -106,7 +106,10 @@ void CTXRXPage::ReadRadioControls(TxRxRadioSettings& s) const {
     s.bandwidth = Selection(id::Bandwidth);
     s.txBandSel = Selection(id::TxBandSel);
     s.frameType = Selection(id::FrameType);
-    s.dac = Checked(id::BothDacs) ? Dac::Both : Checked(id::Dac0) ? Dac::Dac0 : Checked(id::Dac1) ? Dac::Dac1 : Dac::None;
+    s.dac = Checked(id::BothDacs) ? Dac::Both
+            : Checked(id::Dac0)   ? Dac::Dac0
+            : Checked(id::Dac1)   ? Dac::Dac1
+                                  : Dac::None;
     s.antenna = Checked(id::Main) ? Antenna::Main : Checked(id::Aux) ? Antenna::Aux : Antenna::None;
     s.oneRxPath = Checked(id::OneRxPath);
     s.rxPathItems = ToStd(Control(id::RxPathList));

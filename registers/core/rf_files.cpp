@@ -7,7 +7,6 @@
 #include "formats/text_files.h"
 #include "registers/core/rf_values.h"
 
-
 namespace vq::rf {
 
 namespace {
@@ -54,7 +53,8 @@ ScriptStep ParseScriptLine(const std::string& line, ScriptFields& f) {
 }
 
 std::string ScriptLogText(ScriptStep step, int bank, int reg, std::uint8_t value) {
-    return Format(step == ScriptStep::Write ? "W:\tBank%02d, RF R%d\t= 0x%02X\n" : "R:\tBank%02d, RF R%d\t= 0x%02X\n",
+    return Format(step == ScriptStep::Write ? "W:\tBank%02d, RF R%d\t= 0x%02X\n"
+                                            : "R:\tBank%02d, RF R%d\t= 0x%02X\n",
                   bank, reg, value);
 }
 

@@ -42,7 +42,7 @@ TEST(Numbers, ScanfLikeRules) {
         {"-", &kDec, false, 0, 0},
         {"x12", &kDec, false, 0, 0},
         {"", &kDec, false, 0, 0},
-        {" 12", &kField, false, 0, 0},    // the field skips nothing
+        {" 12", &kField, false, 0, 0},      // the field skips nothing
         {"\t12", &kSpaceOnly, false, 0, 0}, // only ' ' is a blank there
         {"  12", &kSpaceOnly, true, 12, 4},
         // Hexadecimal: both cases, 0x only when a digit follows it.

@@ -2,6 +2,7 @@
 #include "base/services.h"
 #include "device/device_commands.h"
 #include "link/link_session.h"
+#include "tests/support/script_transport.h"
 
 #include <gtest/gtest.h>
 
@@ -9,53 +10,10 @@
 #include <deque>
 
 using namespace vq;
+using vq::test::Response;
+using vq::test::ScriptTransport;
 
 namespace {
-
-// Transport that records what is sent and plays back scripted frames.
-class ScriptTransport : public ITransport {
-  public:
-    std::vector<std::vector<std::uint8_t>> sent;
-    std::deque<std::vector<std::uint8_t>> incoming;
-    int empties = 0;
-    bool refuse = false;
-    bool Send(const std::uint8_t* f, std::size_t n, std::string& err) override {
-        if (refuse) {
-            err = "refused";
-            return false;
-        }
-        sent.emplace_back(f, f + n);
-        return true;
-    }
-    int Next(const std::uint8_t*& f, std::size_t& n) override {
-        if (incoming.empty()) {
-            ++empties;
-            return 0;
-        }
-        cur = std::move(incoming.front());
-        incoming.pop_front();
-        f = cur.data();
-        n = cur.size();
-        return 1;
-    }
-    std::string Name() const override { return "script"; }
-    std::vector<std::uint8_t> cur;
-};
-
-std::vector<std::uint8_t> Response(std::uint16_t type, std::uint16_t id, std::uint16_t seq, std::uint16_t status,
-                                   std::vector<std::uint8_t> data = {}) {
-    std::vector<std::uint8_t> f(28 + data.size());
-    if (f.size() < 60) f.resize(60);
-    PutBe16(&f[12], kEtherType);
-    PutBe32(&f[14], kMagic);
-    PutBe16(&f[18], type);
-    PutBe16(&f[20], id);
-    PutBe16(&f[22], std::uint16_t(2 + data.size()));
-    PutBe16(&f[24], seq);
-    PutBe16(&f[26], status);
-    std::copy(data.begin(), data.end(), f.begin() + 28);
-    return f;
-}
 
 class FrameTest : public ::testing::Test {
   protected:

@@ -18,20 +18,12 @@ using namespace vq;
 
 namespace {
 
-class FakeTxRxPage {
+// A TX/RX page with its window, recording the channel services.
+class FakeTxRxPage : public vq::test::NoTxRxPage {
   public:
-    void ToggleRx() {}
-    void ToggleTx() {}
-    bool IsRxRunning() const { return false; }
-    bool IsTxRunning() const { return false; }
-    void PollCounters() {}
     bool HasWindow() const { return true; }
     void SelectChannel(int index) { selected.push_back(index); }
-    void SelectBandwidth(int) {}
-    void SelectRxPath(int) {}
-    void SetOneRxPath(bool) {}
     void SetChannelListIndex(int index) { listIndex.push_back(index); }
-    void ShowSharedValues(std::uint8_t, std::uint8_t, std::uint8_t) {}
     std::vector<int> selected, listIndex;
 };
 

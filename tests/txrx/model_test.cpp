@@ -9,28 +9,18 @@
 #include "txrx/core/txrx_control.h"
 #include "txrx/core/txrx_model.h"
 
-#include "tests/support/board_fixture.h"
+#include "tests/support/txrx_fixture.h"
 
 #include <gtest/gtest.h>
 
 using namespace vq;
-using vq::agent::BoardModel;
 using vq::agent::TxRxCountersDevice;
 
 namespace {
 
-class TxRxModelTest : public vq::test::BoardTest {
+class TxRxModelTest : public vq::test::TxRxBoardTest {
   protected:
-    void SetUp() override {
-        BoardTest::SetUp();
-        ResetTxEnv();
-        board->SetClock([this] { return nowUs; });
-        pause.onSleep = [this](unsigned ms) { nowUs += 1000ull * ms; };
-    }
-    void TearDown() override {
-        ResetTxEnv();
-        BoardTest::TearDown();
-    }
+    TxRxModelTest() : TxRxBoardTest(1000000) {}
     // The Data frame of the frame type table with its template texts.
     static TxFrameInputs DataFrame(const char* totalBytes) {
         TxFrameInputs in;
@@ -49,7 +39,6 @@ class TxRxModelTest : public vq::test::BoardTest {
     std::vector<std::uint8_t> Frame(const StartTxPayload& p) const {
         return {p.bytes.begin() + kOffFrame, p.bytes.begin() + kOffFrame + p.frameLength};
     }
-    std::uint64_t nowUs = 1000000;
     CDeviceCommands dev;
     TxDescriptorValues desc;
 };

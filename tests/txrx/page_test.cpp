@@ -16,25 +16,21 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <atomic>
-#include "tests/support/board_fixture.h"
+#include "tests/support/txrx_fixture.h"
 #include "tests/support/test_sheet.h"
 
 #include <gtest/gtest.h>
 #include <thread>
 
 using namespace vq;
-using vq::agent::BoardModel;
 using vq::agent::TxRxCountersDevice;
 
 namespace {
 
-class TxRxPageTest : public vq::test::BoardTest {
+class TxRxPageTest : public vq::test::TxRxBoardTest {
   protected:
     void SetUp() override {
-        BoardTest::SetUp();
-        ResetTxEnv();
-        board->SetClock([this] { return nowUs; });
-        pause.onSleep = [this](unsigned ms) { nowUs += 1000ull * ms; };
+        TxRxBoardTest::SetUp();
         State().antennaConfig = 0x22;
         engine = board->Device<TxRxCountersDevice>();
         page = std::make_unique<CTXRXPage>();
@@ -44,10 +40,8 @@ class TxRxPageTest : public vq::test::BoardTest {
         sheet.txrx = nullptr;
         page.reset();
         CTXRXPage::SetDialogRunner(nullptr);
-        ResetTxEnv();
-        BoardTest::TearDown();
+        TxRxBoardTest::TearDown();
     }
-    void Advance(double seconds) { nowUs += std::uint64_t(seconds * 1e6); }
     QString T(int id) const { return page->Text(id); }
     int StartTxCount() const {
         int n = 0;
@@ -64,7 +58,6 @@ class TxRxPageTest : public vq::test::BoardTest {
         page->OnModeSelected();
     }
 
-    std::uint64_t nowUs = 5000000;
     TxRxCountersDevice* engine = nullptr;
     vq::test::TestSheet<CTXRXPage> sheet;
     std::unique_ptr<CTXRXPage> page;

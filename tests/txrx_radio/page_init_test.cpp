@@ -10,7 +10,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
-#include "tests/support/board_fixture.h"
+#include "tests/support/txrx_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -18,17 +18,7 @@ using namespace vq;
 
 namespace {
 
-class TxRxPageInitTest : public vq::test::BoardTest {
-  protected:
-    void SetUp() override {
-        BoardTest::SetUp();
-        TxRxRadio().Reset();
-    }
-    void TearDown() override {
-        TxRxRadio().Reset();
-        BoardTest::TearDown();
-    }
-};
+using TxRxPageInitTest = vq::test::TxRxBoardTest;
 
 } // namespace
 

@@ -7,7 +7,7 @@
 #include "txrx/core/radio_tables.h"
 #include "txrx/core/txrx_radio.h"
 
-#include "tests/support/board_fixture.h"
+#include "tests/support/txrx_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -24,16 +24,8 @@ struct RfWrite {
     bool operator==(const RfWrite& o) const { return bank == o.bank && reg == o.reg && value == o.value; }
 };
 
-class TxRxRadioTest : public vq::test::BoardTest {
+class TxRxRadioTest : public vq::test::TxRxBoardTest {
   protected:
-    void SetUp() override {
-        BoardTest::SetUp();
-        TxRxRadio().Reset();
-    }
-    void TearDown() override {
-        TxRxRadio().Reset();
-        BoardTest::TearDown();
-    }
     void Init() {
         TxRxRadio().InitializePage(s);
         board->ClearLog();

@@ -135,18 +135,12 @@ void CTxRxRadio::InitializePage(TxRxRadioSettings& s) {
     // ALC, TX power and protection defaults.
     alcRegisterDefault = 0x2F2F0000;
     r.SetMac(0x13B0, alcRegisterDefault);
-    r.SetMac(0x13C0, 0);
-    r.SetMac(0x13C4, 0);
-    r.SetMac(0x13C8, 0x06060606);
-    r.SetMac(0x1210, 2);
-    r.SetMac(0x1214, 0x000055FF);
-    r.SetMac(0x1218, 0x00550055);
-    r.SetMac(0x121C, 0x000055FF);
-    r.SetMac(0x1220, 0x00550055);
-    r.SetMac(0x13A8, 0x6C6C6A6C);
-    r.SetMac(0x13AC, 0x6C6C6A6C);
-    r.SetMac(0x13A0, 0x3630363A);
-    r.SetMac(0x13A4, 0x3630363A);
+    static constexpr std::uint32_t kDefaults[][2] = {
+        {0x13C0, 0},          {0x13C4, 0},          {0x13C8, 0x06060606}, {0x1210, 2},
+        {0x1214, 0x000055FF}, {0x1218, 0x00550055}, {0x121C, 0x000055FF}, {0x1220, 0x00550055},
+        {0x13A8, 0x6C6C6A6C}, {0x13AC, 0x6C6C6A6C}, {0x13A0, 0x3630363A}, {0x13A4, 0x3630363A}};
+    for (const auto& w : kDefaults)
+        r.SetMac(w[0], w[1]);
 
     // TX power configuration as the board has it; DAC register start value.
     r.dev.MacRead(0x13B4, txPowerRegisterCopy);
@@ -441,21 +435,20 @@ void CTxRxRadio::ApplyChannel(TxRxRadioSettings& s) {
 
     const bool packageCase = FortyMhzPackageCase(n);
     r.SetRf(0, 28, packageCase ? 0x66 : 0x62);
-    if (n <= 10 && !packageCase) {
-        r.SetBbp(30, 0x1F);
+    // Channels 1 to 10 (not the 40 MHz package case) and the upper channels
+    // differ in BBP R30, RF R39 bit 7 and RF R42 bit 5.
+    const bool lower = n <= 10 && !packageCase;
+    r.SetBbp(30, lower ? 0x1F : 0x40);
+    if (lower)
         r.RfAndOr(0, 39, 0xFF, 0x80);
-        if (ExternalLna24())
-            r.SetRf(0, 42, 0xDB);
-        else
-            r.RfAndOr(0, 42, 0xDF, 0);
-    } else {
-        r.SetBbp(30, 0x40);
+    else
         r.RfAndOr(0, 39, 0x7F, 0);
-        if (ExternalLna24())
-            r.SetRf(0, 42, 0xFB);
-        else
-            r.RfAndOr(0, 42, 0xFF, 0x20);
-    }
+    if (ExternalLna24())
+        r.SetRf(0, 42, lower ? 0xDB : 0xFB);
+    else if (lower)
+        r.RfAndOr(0, 42, 0xDF, 0);
+    else
+        r.RfAndOr(0, 42, 0xFF, 0x20);
 
     LoadTxPower(s, 0);
     if (st.TxPathCount() >= 2) LoadTxPower(s, 1);
@@ -666,29 +659,31 @@ void CTxRxRadio::ApplyDacChoice(const TxRxRadioSettings& s) {
     RunRxCalibration();
 }
 
+namespace {
+
+// What each DAC choice programs: MAC 0x1328 DAC enables, BBP R1 bits 3/4, the
+// transmit path bits of RF R2 and the DAC bits of RF R42 (read, mask, set).
+struct DacSetting {
+    Dac dac;
+    std::uint32_t macAnd, macOr;
+    unsigned bbpAnd, bbpOr, r2And, r2Or, r42And, r42Or;
+};
+constexpr DacSetting kDacSettings[] = {
+    {Dac::Both, 0xFFFFFFFF, 0xF, 0xF7, 0x10, 0x0F, 0x30, 0xFF, 0x50},
+    {Dac::Dac0, ~0xCu, 0x3, 0xE7, 0, 0x0F, 0x10, 0xBF, 0x10},
+    {Dac::Dac1, ~0x3u, 0xC, 0xEF, 0x08, 0x0F, 0x20, 0xEF, 0x40},
+};
+
+} // namespace
+
 void CTxRxRadio::ApplyDac(Dac dac) {
     Regs r;
-    switch (dac) {
-    case Dac::Both:
-        r.MacAndOr(0x1328, 0xFFFFFFFF, 0xF);
-        r.BbpAndOr(1, 0xF7, 0x10);
-        r.RfAndOr(0, 2, 0x0F, 0x30);
-        r.RfAndOr(0, 42, 0xFF, 0x50);
-        break;
-    case Dac::Dac0:
-        r.MacAndOr(0x1328, ~0xCu, 0x3);
-        r.BbpAndOr(1, 0xE7, 0);
-        r.RfAndOr(0, 2, 0x0F, 0x10);
-        r.RfAndOr(0, 42, 0xBF, 0x10);
-        break;
-    case Dac::Dac1:
-        r.MacAndOr(0x1328, ~0x3u, 0xC);
-        r.BbpAndOr(1, 0xEF, 0x08);
-        r.RfAndOr(0, 2, 0x0F, 0x20);
-        r.RfAndOr(0, 42, 0xEF, 0x40);
-        break;
-    case Dac::None:
-        break;
+    for (const DacSetting& d : kDacSettings) {
+        if (d.dac != dac) continue;
+        r.MacAndOr(0x1328, d.macAnd, d.macOr);
+        r.BbpAndOr(1, d.bbpAnd, d.bbpOr);
+        r.RfAndOr(0, 2, d.r2And, d.r2Or);
+        r.RfAndOr(0, 42, d.r42And, d.r42Or);
     }
 }
 
@@ -769,26 +764,25 @@ void CTxRxRadio::ApplyRxPathSelection(const TxRxRadioSettings& s) {
     if (selection < 0 || selection >= count) return;
     // The list reads "RX 1" .. "RX n-1", then "RX 0".
     const int path = selection == count - 1 ? 0 : selection + 1;
+    // BBP R3 receive path select, RF R2 receive path enables, and for paths 0
+    // and 1 the antenna switch bits 8/9 of MAC 0x518 and 0x51C.
+    struct PathSetting {
+        unsigned r3And, r3Or, r2And, r2Or;
+        std::uint32_t switchAnd, switchOr; // switchAnd 0: not switched
+    };
+    static constexpr PathSetting kPaths[3] = {
+        {0xFC, 0, 0xF1, 0x01, ~0x100u, 0x200},
+        {0xFD, 0x01, 0xF2, 0x02, ~0x200u, 0x100},
+        {0xFE, 0x02, 0xF4, 0x04, 0, 0},
+    };
+    if (path > 2) return;
+    const PathSetting& p = kPaths[path];
     Regs r;
-    switch (path) {
-    case 0:
-        r.BbpAndOr(3, 0xFC, 0);
-        r.RfAndOr(0, 2, 0xF1, 0x01);
-        r.MacAndOr(0x51C, ~0x100u, 0x200);
-        r.MacAndOr(0x518, ~0x100u, 0x200);
-        break;
-    case 1:
-        r.BbpAndOr(3, 0xFD, 0x01);
-        r.RfAndOr(0, 2, 0xF2, 0x02);
-        r.MacAndOr(0x51C, ~0x200u, 0x100);
-        r.MacAndOr(0x518, ~0x200u, 0x100);
-        break;
-    case 2:
-        r.BbpAndOr(3, 0xFE, 0x02);
-        r.RfAndOr(0, 2, 0xF4, 0x04);
-        break;
-    default:
-        return;
+    r.BbpAndOr(3, p.r3And, p.r3Or);
+    r.RfAndOr(0, 2, p.r2And, p.r2Or);
+    if (p.switchAnd) {
+        r.MacAndOr(0x51C, p.switchAnd, p.switchOr);
+        r.MacAndOr(0x518, p.switchAnd, p.switchOr);
     }
     RunRxCalibration();
 }

@@ -29,7 +29,7 @@ struct TxRxRadioSettings {
     int frameType = -1;  // "Frame Type"
     Dac dac = Dac::None; // the checked DAC button
     Antenna antenna = Antenna::None;
-    bool oneRxPath = false; // "One RX Path"
+    bool oneRxPath = false;               // "One RX Path"
     std::vector<std::string> rxPathItems; // the list under "One RX Path"
     int rxPathSelection = -1;
     bool sideBand = false; // "2.4G Side Band Option"
@@ -48,7 +48,7 @@ struct TxRxRadioSettings {
     std::optional<FrameFields> frameFields; // a frame type's template, applied before the two below
     std::optional<std::string> totalBytes, minLength;
     std::optional<bool> modeEnabled, ipgEnabled, txBandSelEnabled, sgiEnabled, stbcEnabled;
-    std::optional<bool> secondTxPathEnabled;   // TX power 1 controls, "Both DACs", "DAC 1"
+    std::optional<bool> secondTxPathEnabled;            // TX power 1 controls, "Both DACs", "DAC 1"
     std::optional<bool> rxPath1Enabled, rxPath2Enabled; // RSSI and offset controls of paths 1 and 2
     std::optional<bool> antennaEnabled, rxPathListEnabled, setTxEnvEnabled, frameLossEnabled;
     std::optional<bool> calTssiEnabled, calTempEnabled;
