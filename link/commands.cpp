@@ -39,7 +39,8 @@ bool CLinkCommands::Run(const char* name, std::uint16_t id, std::uint16_t length
     // worker thread never holds up the exchanges of the UI thread.
     if (reply.result != 0) {
         if (id == cmd::BusyMode) {
-            ShowMessage(Format("BusyMode : Wait response packet timeout => %d", reply.result), MsgIcon::Critical);
+            ShowMessage(Format("BusyMode : Wait response packet timeout => %d", reply.result),
+                        MsgIcon::Critical);
         } else {
             ShowMessage(TimeoutText(name, reply.result), MsgIcon::Critical);
         }
@@ -87,7 +88,8 @@ int CLinkCommands::MacMultiRead(std::uint32_t address, std::uint32_t* words, std
     std::uint32_t count = byteCount / 4;
     if (count > kDataSize / 4) count = kDataSize / 4;
     Reply r;
-    if (!Run("MAC Multi-Read", cmd::MacMultiRead, Payload().Be32(address).Be16(std::uint16_t(count)), r)) return 0;
+    const Payload p = Payload().Be32(address).Be16(std::uint16_t(count));
+    if (!Run("MAC Multi-Read", cmd::MacMultiRead, p, r)) return 0;
     for (std::uint32_t i = 0; i < count; ++i) words[i] = GetBe32(r.data.data() + 4 * i);
     return int(count);
 }
