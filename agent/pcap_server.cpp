@@ -1,5 +1,6 @@
 #include "agent/pcap_server.h"
 
+#include "base/format.h"
 #include "link/command_frame.h"
 #include "link/commands.h"
 
@@ -145,13 +146,11 @@ void PcapServer::Stop() {
 std::string PcapServer::DescribeFaults(const ServeOptions& o) {
     std::string s;
     auto add = [&s](const std::string& part) { s += (s.empty() ? "" : ", ") + part; };
-    char text[128];
     if (o.faults.dropEveryNth) add("drop one response in " + std::to_string(o.faults.dropEveryNth));
     if (o.faults.delayMs) add("delay " + std::to_string(o.faults.delayMs) + " ms");
     if (o.faults.failCommand >= 0) {
-        std::snprintf(text, sizeof text, "command %d answered with status 0x%04X", o.faults.failCommand,
-                      unsigned(o.faults.failStatus));
-        add(text);
+        add(Format("command %d answered with status 0x%04X", o.faults.failCommand,
+                   unsigned(o.faults.failStatus)));
     }
     if (o.faults.staleFirst) add("stale response first");
     if (o.faults.requestTypeInReply) add("request type in responses");
@@ -164,12 +163,9 @@ std::string PcapServer::DescribeFaults(const ServeOptions& o) {
 
 std::string PcapServer::Describe() const {
     const std::uint8_t* m = board_->Eeprom() + 4;
-    char text[256];
-    std::snprintf(
-        text, sizeof text,
-        "serving the simulated VQ9447 board on %s (board MAC %02x:%02x:%02x:%02x:%02x:%02x, faults: %s)",
-        interface_.c_str(), m[0], m[1], m[2], m[3], m[4], m[5], DescribeFaults(options_).c_str());
-    return text;
+    return Format("serving the simulated VQ9447 board on %s (board MAC %02x:%02x:%02x:%02x:%02x:%02x, "
+                  "faults: %s)",
+                  interface_.c_str(), m[0], m[1], m[2], m[3], m[4], m[5], DescribeFaults(options_).c_str());
 }
 
 bool PcapServer::SendFrames(const std::vector<std::vector<std::uint8_t>>& frames) {

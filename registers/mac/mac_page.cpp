@@ -1,5 +1,6 @@
 #include "registers/mac/mac_page.h"
 
+#include "base/format.h"
 #include "base/services.h"
 #include "controls/hex_edit.h"
 #include "device/device_commands.h"
@@ -100,9 +101,7 @@ CMACPage::CMACPage(QWidget* parent) : QAPage(QStringLiteral("MAC"), parent) {
     bottom->addWidget(loadScript, 0, Qt::AlignTop);
     top->addLayout(bottom);
 
-    char base[40];
-    std::snprintf(base, sizeof base, "(%08X) (%08X)", logicalBase_, physicalBase_);
-    baseAddress_->setText(QString::fromLatin1(base));
+    baseAddress_->setText(QString::fromStdString(Format("(%08X) (%08X)", logicalBase_, physicalBase_)));
 
     connect(regions_, qOverload<int>(&QComboBox::activated), this, &CMACPage::OnRegionSelected);
     connect(readRadio_, &QRadioButton::clicked, this, &CMACPage::OnModeRead);
@@ -178,9 +177,7 @@ void CMACPage::OnRw() {
     }
     std::uint32_t v = 0;
     if (dev.MacRead(address, v) != 0) return; // the command layer reported it; the field keeps its value
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%08X", v);
-    value_->setText(QString::fromLatin1(buf));
+    value_->setText(QString::fromStdString(Format("%08X", v)));
 }
 
 void CMACPage::OnLoadFile() {

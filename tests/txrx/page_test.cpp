@@ -16,8 +16,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <atomic>
-#include "tests/support/txrx_fixture.h"
 #include "tests/support/test_sheet.h"
+#include "tests/support/txrx_fixture.h"
 
 #include <gtest/gtest.h>
 #include <thread>
