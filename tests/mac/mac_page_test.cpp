@@ -121,15 +121,16 @@ TEST_F(MacPageTest, ScriptLogListsEveryLine) {
     Button("Load Script")->click();
     EXPECT_EQ(dialogs.calls.back().title, QStringLiteral("Open MAC Script File"));
     EXPECT_EQ(dialogs.calls.back().filter, QStringLiteral("MAC script Files(*.txt)|*.txt||"));
-    ASSERT_EQ(page->ScriptLog()->count(), 2);
-    EXPECT_EQ(page->LogCount(), 2);
+    ASSERT_EQ(page->ScriptLog()->count(), 3);
+    EXPECT_EQ(page->LogCount(), 3);
     EXPECT_EQ(page->ScriptLog()->item(0)->text(), QStringLiteral("W:\tMAC 0x1004\t= 0x0000000C"));
     EXPECT_EQ(page->ScriptLog()->item(1)->text(), QStringLiteral("R:\tMAC 0x1000\t= 0x94470101"));
-    EXPECT_EQ(page->ScriptLog()->currentRow(), 1);
+    EXPECT_EQ(page->ScriptLog()->item(2)->text(), QStringLiteral("2 lines applied, 0 skipped."));
+    EXPECT_EQ(page->ScriptLog()->currentRow(), 2);
     // A script that cannot be opened leaves the log as it is, silently.
     dialogs.answers = {QString::fromStdString(Path("absent.txt"))};
     Button("Load Script")->click();
-    EXPECT_EQ(page->ScriptLog()->count(), 2);
+    EXPECT_EQ(page->ScriptLog()->count(), 3);
     EXPECT_TRUE(prompter.Texts().empty());
 }
 
