@@ -181,16 +181,17 @@ TEST_F(BbpPageTest, PageOneFileActions) {
     EXPECT_EQ(dialogs.calls.back().title, "Open BBP Script File");
     EXPECT_EQ(dialogs.calls.back().filter, "BBP script Files(*.txt)|*.txt||");
     EXPECT_EQ(dialogs.calls.back().directory, ProgramDirectory());
-    ASSERT_EQ(p1.ScriptLog()->count(), 3);
-    EXPECT_EQ(p1.LogCount(), 3);
+    ASSERT_EQ(p1.ScriptLog()->count(), 4);
+    EXPECT_EQ(p1.LogCount(), 4);
     EXPECT_EQ(p1.ScriptLog()->item(0)->text(), "W:\tBBP R66\t= 0x20");
-    EXPECT_EQ(p1.ScriptLog()->currentRow(), 2);
+    EXPECT_EQ(p1.ScriptLog()->item(3)->text(), "3 lines applied, 0 skipped.");
+    EXPECT_EQ(p1.ScriptLog()->currentRow(), 3);
     EXPECT_EQ(p1.RegisterField(7)->text(), "C3");
     // A cancelled dialog or a missing script leaves the log.
     dialogs.answers = {QString(), file("none.txt")};
     p1.OnLoadScript();
     p1.OnLoadScript();
-    EXPECT_EQ(p1.LogCount(), 3);
+    EXPECT_EQ(p1.LogCount(), 4);
 
     // Save: ".txt" appended, create and replace questions; No keeps the file.
     board->RawBbp(9) = 0x99;
