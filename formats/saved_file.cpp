@@ -6,6 +6,10 @@
 #include <QSaveFile>
 #include <QString>
 
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
 namespace vq {
 
 struct SavedFile::Impl {
@@ -14,6 +18,7 @@ struct SavedFile::Impl {
     bool tried = false;
     bool opened = false;
     bool committed = false;
+    std::string writeError; // the system's reason of a failed write
 };
 
 SavedFile::SavedFile(const std::string& path) : impl_(std::make_unique<Impl>(path)), path_(path) {}
@@ -28,7 +33,7 @@ bool SavedFile::Open() {
         // The rename needs a temporary file in the same folder; writing the
         // target in place would truncate it before the first byte is safe.
         impl_->file.setDirectWriteFallback(false);
-        impl_->opened = impl_->file.open(QIODevice::WriteOnly);
+        impl_->opened = impl_->file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     }
     if (!impl_->opened) Report();
     return impl_->opened;
@@ -40,14 +45,32 @@ void SavedFile::Put(std::string_view bytes) {
 
 void SavedFile::Put(const void* bytes, std::size_t count) {
     if (!impl_->tried) Open();
-    if (!impl_->opened || count == 0) return;
-    // A failed write is remembered by QSaveFile and makes Commit() fail.
-    impl_->file.write(static_cast<const char*>(bytes), qint64(count));
+    if (!impl_->opened || !impl_->writeError.empty()) return;
+    // Straight to the descriptor: a short write under a size limit or on a
+    // full disk is seen here with its errno (QIODevice's write can report
+    // the bytes it took as written and lose the error).
+    const int fd = impl_->file.handle();
+    const char* p = static_cast<const char*>(bytes);
+    while (count > 0) {
+        const ssize_t n = ::write(fd, p, count);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            impl_->writeError = n < 0 ? std::strerror(errno) : "nothing was written";
+            return;
+        }
+        p += n;
+        count -= std::size_t(n);
+    }
 }
 
 bool SavedFile::Commit() {
     if (impl_->committed) return true;
     if (!Open()) return false;
+    if (!impl_->writeError.empty()) {
+        Discard();
+        Report();
+        return false;
+    }
     impl_->committed = impl_->file.commit();
     impl_->opened = false;
     if (!impl_->committed) Report();
@@ -63,6 +86,7 @@ void SavedFile::Discard() {
 }
 
 std::string SavedFile::ErrorText() const {
+    if (!impl_->writeError.empty()) return impl_->writeError;
     return impl_->file.errorString().toStdString();
 }
 
