@@ -230,7 +230,9 @@ void CMACPage::OnScriptFile() {
                 regions_->setCurrentIndex(index);
             },
             &summary);
-        if (ran) ShowStatus(QFileInfo(chosen).fileName().toStdString() + ": " + summary.Text());
+        if (ran)
+            ShowStatus(QFileInfo(QFile::decodeName(path.c_str())).fileName().toStdString() + ": " +
+                       summary.Text());
     }
     ReadRegion();
 }
@@ -262,8 +264,9 @@ void CMACPage::OnMemoryTest() {
             return !progress.wasCanceled();
         });
     }
-    // The result box comes after the progress dialog, so nothing stands in front of it.
-    progress.close();
+    // The result box comes after the progress dialog, so nothing stands in
+    // front of it (hidden, not closed: closing counts as Cancel and empties the bar).
+    progress.hide();
     ProcessUiEvents();
     ShowDump();
     MacSpace::ShowTestResult(run.result);

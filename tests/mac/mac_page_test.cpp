@@ -3,8 +3,10 @@
 #include "registers/mac/mac_page.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -110,6 +112,7 @@ TEST_F(MacPageTest, RegisterFileSelectsTheRegionInTheList) {
     EXPECT_EQ(page->HexView()->Length(), 32768);
     EXPECT_EQ(page->Space().DumpWords()[0], 0x0D0C0B0Au);
     EXPECT_EQ(board->R66(1), 0x20);
+    EXPECT_EQ(page->StatusLine()->text(), QStringLiteral("set.mac: 3 lines applied, 0 skipped."));
     dialogs.answers = {QString::fromStdString(Path("absent.mac"))};
     Button("Script File")->click();
     EXPECT_EQ(prompter.Last(), "MAC Register File not found!");
@@ -147,6 +150,68 @@ TEST_F(MacPageTest, MemoryTestButtonDoesNothingOnTheMacRegisterRegion) {
     board->SetLogging(false);
     Button("RW/TEST")->click();
     EXPECT_EQ(prompter.Texts(), (std::vector<std::string>{"Memory compare ok!"}));
+}
+
+namespace {
+
+// Records each message with the memory test's progress dialog as it stood when the box came up.
+class ProgressWatchingPrompter : public IPrompter {
+  public:
+    explicit ProgressWatchingPrompter(QWidget* page) : page_(page) {}
+    MsgResult Show(const std::string& text, MsgIcon, MsgButtons) override {
+        const auto* progress = page_->findChild<QProgressDialog*>();
+        seen.push_back({text, progress && progress->isVisible(), progress ? progress->value() : -2});
+        return MsgResult::Ok;
+    }
+    struct Seen {
+        std::string text;
+        bool progressVisible;
+        int progressValue;
+    };
+    std::vector<Seen> seen;
+
+  private:
+    QWidget* page_;
+};
+
+} // namespace
+
+TEST_F(MacPageTest, MemoryTestBarEndsFullCancelStopsAfterThePassAndTheResultComesInFront) {
+    WriteFile(Path("p.bin"), std::string(16, '\x3C'));
+    page->Space().contentFileName = Path("p.bin");
+    Select(kMacRegionSharedMemory);
+    board->SetLogging(false);
+    ProgressWatchingPrompter watcher(page.get());
+    SetPrompter(&watcher);
+    struct Case {
+        const char* name;
+        int cancelInPass; // 0: never
+        int passes;       // content file writes (one 5 ms pause each)
+    };
+    for (const Case c : {Case{"all passes", 0, 100}, Case{"cancel in pass 3", 3, 3}}) {
+        SCOPED_TRACE(c.name);
+        watcher.seen.clear();
+        int writes = 0;
+        pause.onSleep = [&](unsigned ms) {
+            if (ms != 5 || ++writes != c.cancelInPass) return;
+            // The operator presses Cancel while the pass runs.
+            auto* progress = page->findChild<QProgressDialog*>();
+            ASSERT_NE(progress, nullptr);
+            ASSERT_NE(progress->findChild<QPushButton*>(), nullptr);
+            EXPECT_EQ(progress->findChild<QPushButton*>()->text(), QStringLiteral("Cancel"));
+            progress->findChild<QPushButton*>()->click();
+        };
+        Button("RW/TEST")->click();
+        pause.onSleep = nullptr;
+        EXPECT_EQ(writes, c.passes);
+        ASSERT_EQ(watcher.seen.size(), 1u);
+        EXPECT_EQ(watcher.seen[0].text, "Memory compare ok!");
+        EXPECT_FALSE(watcher.seen[0].progressVisible); // nothing in front of the result
+        if (c.cancelInPass == 0) {
+            EXPECT_EQ(watcher.seen[0].progressValue, 100); // the bar full, not reset to empty
+        }
+    }
+    SetPrompter(&prompter);
 }
 
 TEST_F(MacPageTest, SaveAsAndDumpAppendTheirExtensions) {

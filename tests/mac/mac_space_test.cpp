@@ -145,10 +145,17 @@ TEST_F(MacSpaceTest, RegisterFileKeywordsBbpFanOutAndFilesBesideIt) {
                                "\n"
                                "BANK 1\n"
                                "0x1004 0x0000000C\n"
-                               "0x8 ; a single token does nothing\n");
+                               "0x8 ; a single token does nothing\n"
+                               "BANK 9\n"
+                               "12g 5\n"
+                               "LOADFILE absent.bin\n");
     std::vector<int> banks;
     board->ClearLog();
-    ASSERT_TRUE(space.RunRegisterFile(dev, Path("set.mac"), [&](int b) { banks.push_back(b); }));
+    RunnerSummary summary;
+    ASSERT_TRUE(space.RunRegisterFile(
+        dev, Path("set.mac"), [&](int b) { banks.push_back(b); }, &summary));
+    EXPECT_EQ(summary.Text(), "6 lines applied, 4 skipped (first: line 9, no value).");
+    EXPECT_EQ(prompter.Texts(), (std::vector<std::string>{"HW Memory content File not found!"}));
     EXPECT_EQ(banks, (std::vector<int>{5, 1}));
     EXPECT_EQ(space.RegionIndex(), 1);
     EXPECT_EQ(Writes(),
