@@ -169,9 +169,19 @@ TEST_F(BbpFilesTest, LoaderSkipsCommentsBlanksAndLinesWithoutValue) {
                               "  ; 015 = 11\n"
                               "016 = 0e"); // last line without line end
     board->ClearLog();
-    ASSERT_TRUE(LoadRegisterFile(dev, Path("in.txt")));
+    RunnerSummary summary;
+    ASSERT_TRUE(LoadRegisterFile(dev, Path("in.txt"), &summary));
     EXPECT_EQ(BbpWrites(),
               (std::vector<std::pair<int, int>>{{10, 0xAB}, {11, 0xCD}, {12, 0x3F}, {16, 0x0E}}));
+    // Comments and blank lines are neither applied nor skipped.
+    EXPECT_EQ(summary.Text(), "4 lines applied, 2 skipped (first: line 7, no value).");
+    // A line longer than the line buffer is not taken in part: its cut
+    // number would name another register.
+    WriteFile(Path("long.txt"), std::string(300, '1') + " = 05\n001 = 06\n");
+    board->ClearLog();
+    ASSERT_TRUE(LoadRegisterFile(dev, Path("long.txt"), &summary));
+    EXPECT_EQ(BbpWrites(), (std::vector<std::pair<int, int>>{{1, 0x06}}));
+    EXPECT_EQ(summary.Text(), "1 line applied, 1 skipped (first: line 1, longer than 254 characters).");
     EXPECT_FALSE(LoadRegisterFile(dev, Path("missing.txt")));
 }
 
@@ -219,7 +229,9 @@ TEST_F(BbpFilesTest, PapdDumpThenWriteLeavesTableAndR4) {
 
     // An edited file changes the table; lines without a value use up no entry.
     WriteFile(path, "0x11\n\nno value here\n0X22\n");
-    ASSERT_TRUE(WritePapdTable(dev, path));
+    RunnerSummary summary;
+    ASSERT_TRUE(WritePapdTable(dev, path, &summary));
+    EXPECT_EQ(summary.Text(), "2 lines applied, 1 skipped (first: line 3, no value).");
     EXPECT_EQ(std::vector<int>({papd->Papd(0), papd->Papd(1), papd->Papd(2)}),
               std::vector<int>({0x11, 0x22, before[2]}));
     // Lines past the table's end do not wrap onto entry 0.
@@ -227,8 +239,9 @@ TEST_F(BbpFilesTest, PapdDumpThenWriteLeavesTableAndR4) {
     for (int i = 0; i < 300; ++i)
         text += i < 256 ? "0xAA\n" : "0x55\n";
     WriteFile(path, text);
-    ASSERT_TRUE(WritePapdTable(dev, path));
+    ASSERT_TRUE(WritePapdTable(dev, path, &summary));
     EXPECT_EQ(papd->Papd(0), 0xAA);
+    EXPECT_EQ(summary.Text(), "256 lines applied, 44 skipped (first: line 257, past the end of the table).");
 }
 
 TEST_F(BbpFilesTest, CaptureDumpsHandshakeAndFiles) {

@@ -213,6 +213,7 @@ TEST_F(BbpPageTest, PageOneFileActions) {
     FindButton(&p1, "Load Bbp Regs")->click();
     EXPECT_EQ(dialogs.calls.back().title, "Open BBP File");
     EXPECT_EQ(board->RawBbp(9), 0x99);
+    EXPECT_EQ(p1.StatusLine()->text(), "regs.txt: 1280 lines applied, 0 skipped.");
     EXPECT_EQ(p1.RegisterField(9)->text(), "99");
 
     // PAPD: ".txt" always appended to the dump's name; the write restores the table.
@@ -221,12 +222,14 @@ TEST_F(BbpPageTest, PageOneFileActions) {
     FindButton(&p1, "Dump")->click();
     EXPECT_EQ(dialogs.calls.back().title, "Open File");
     EXPECT_EQ(dialogs.calls.back().filter, "txt Files(*.txt)|*.txt||");
+    EXPECT_EQ(p1.StatusLine()->text(), "papd.txt: saved.");
     papd->SetPapd(10, std::uint8_t(e10 ^ 0xFF));
     dialogs.answers = {file("papd.txt")};
     FindButton(&p1, "Write")->click();
     EXPECT_FALSE(dialogs.calls.back().save);
     EXPECT_EQ(papd->Papd(10), e10);
     EXPECT_EQ(board->RawBbp(4), r4);
+    EXPECT_EQ(p1.StatusLine()->text(), "papd.txt: 256 lines applied, 0 skipped.");
 
     // The hidden ADC dump, reached through its action.
     dialogs.answers = {file("cap.bbp")};
