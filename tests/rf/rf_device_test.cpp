@@ -48,7 +48,9 @@ TEST_F(RfFileSequences, SaveChangeLoadRestoresTheSavedBanks) {
             saved[b][r] = board->Rf(b, r);
     Fill(0x80);
     pause.Clear();
-    ASSERT_TRUE(LoadRfRegisters(dev, file));
+    RunnerSummary summary;
+    ASSERT_TRUE(LoadRfRegisters(dev, file, &summary));
+    EXPECT_EQ(summary.Text(), "320 lines applied, 0 skipped.");
     for (int b : kSavedBanks)
         for (unsigned r = 0; r < 64; ++r) {
             const std::uint8_t expect = (b == 0 && r == 4) ? std::uint8_t(saved[0][4] | 0x80) : saved[b][r];
@@ -69,6 +71,23 @@ TEST_F(RfFileSequences, LoadOfAMissingFileDoesNothing) {
     EXPECT_EQ(log.clears, 0);
     EXPECT_EQ(board->LogSize(), 0u);
     EXPECT_TRUE(pause.Pauses().empty());
+}
+
+TEST_F(RfFileSequences, RegisterFileLinesRunOnlyWhenComplete) {
+    // "4 12" once wrote the previous line's value to R12 of bank 4.
+    Write(Path("in.txt"), "4 010 3C\n"
+                          "4 012\n"
+                          "; hand-made\n"
+                          "bank 4 reg 13 = 5\n"
+                          "\n"
+                          "4 014 0x5A\n");
+    board->ClearLog();
+    RunnerSummary summary;
+    ASSERT_TRUE(LoadRfRegisters(dev, Path("in.txt"), &summary));
+    EXPECT_EQ(board->Rf(4, 10), 0x3C);
+    EXPECT_EQ(board->Rf(4, 12), 0x00);
+    EXPECT_EQ(board->Rf(4, 14), 0x5A);
+    EXPECT_EQ(summary.Text(), "2 lines applied, 2 skipped (first: line 2, no value).");
 }
 
 TEST_F(RfFileSequences, ScriptWithWriteReadMalformedAndEmptyLines) {

@@ -283,6 +283,7 @@ TEST_F(RfPageTest, SaveChangeLoadThroughTheFileDialogs) {
     EXPECT_EQ(dialogs.calls[0].filter, "rf Files(*.txt)|*.txt||");
     const std::string file = Path("bench.txt");
     EXPECT_EQ(Lines(file).size(), 320);
+    EXPECT_EQ(page.StatusLine()->text(), "bench.txt: saved.");
 
     board->Rf(0, 9) = 0x99;
     board->Rf(7, 63) = 0x00;
@@ -297,6 +298,7 @@ TEST_F(RfPageTest, SaveChangeLoadThroughTheFileDialogs) {
     EXPECT_EQ(board->Rf(0, 4), 0x84); // VCO calibration started
     EXPECT_EQ(Text(page, 1366 + 9), "09");
     EXPECT_EQ(Text(page, 1366 + 4), "84");
+    EXPECT_EQ(page.StatusLine()->text(), "bench.txt: 320 lines applied, 0 skipped.");
 
     // Saving over an existing file asks first; No keeps it.
     board->Rf(0, 0) = 0xEE;
