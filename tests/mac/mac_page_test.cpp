@@ -222,6 +222,7 @@ TEST_F(MacPageTest, SaveAsAndDumpAppendTheirExtensions) {
     Button("Save As...")->click();
     EXPECT_EQ(dialogs.calls.back().filter, QStringLiteral("HW Memory content content File (*.bin)|*.bin||"));
     EXPECT_EQ(ReadFile(Path("cis.bin")).size(), 256u);
+    EXPECT_EQ(page->StatusLine()->text().toStdString(), "Saved " + Path("cis.bin") + ".");
     Button("Dump")->click();
     EXPECT_EQ(dialogs.calls.back().title, QStringLiteral("Open File"));
     EXPECT_EQ(dialogs.calls.back().filter, QStringLiteral("MAC Files(*.txt)|*.txt||"));
@@ -233,4 +234,9 @@ TEST_F(MacPageTest, SaveAsAndDumpAppendTheirExtensions) {
     dialogs.answers = {QString::fromStdString(Path("words.txt"))};
     Button("Dump")->click();
     EXPECT_EQ(ReadFile(Path("words.txt")), "keep");
+    // A save that fails says so on the page as well as in its message.
+    dialogs.answers = {QString::fromStdString(Path("no/such/folder/x.bin"))};
+    Button("Save As...")->click();
+    EXPECT_EQ(page->StatusLine()->text().toStdString(), Path("no/such/folder/x.bin") + " was not saved.");
+    EXPECT_NE(prompter.Last().find("Cannot save " + Path("no/such/folder/x.bin")), std::string::npos);
 }
