@@ -175,13 +175,6 @@ TEST_F(BbpFilesTest, LoaderSkipsCommentsBlanksAndLinesWithoutValue) {
               (std::vector<std::pair<int, int>>{{10, 0xAB}, {11, 0xCD}, {12, 0x3F}, {16, 0x0E}}));
     // Comments and blank lines are neither applied nor skipped.
     EXPECT_EQ(summary.Text(), "4 lines applied, 2 skipped (first: line 7, no value).");
-    // A line longer than the line buffer is not taken in part: its cut
-    // number would name another register.
-    WriteFile(Path("long.txt"), std::string(300, '1') + " = 05\n001 = 06\n");
-    board->ClearLog();
-    ASSERT_TRUE(LoadRegisterFile(dev, Path("long.txt"), &summary));
-    EXPECT_EQ(BbpWrites(), (std::vector<std::pair<int, int>>{{1, 0x06}}));
-    EXPECT_EQ(summary.Text(), "1 line applied, 1 skipped (first: line 1, longer than 254 characters).");
     EXPECT_FALSE(LoadRegisterFile(dev, Path("missing.txt")));
 }
 

@@ -154,24 +154,17 @@ TEST_F(MacPageTest, MemoryTestButtonDoesNothingOnTheMacRegisterRegion) {
 
 namespace {
 
-// Records each message with the memory test's progress dialog as it stood when the box came up.
-class ProgressWatchingPrompter : public IPrompter {
-  public:
-    explicit ProgressWatchingPrompter(QWidget* page) : page_(page) {}
+// Notes, with each message, whether the memory test's progress dialog still
+// stood in front of it and what its bar showed.
+struct ProgressWatchingPrompter : IPrompter {
+    explicit ProgressWatchingPrompter(QWidget* page) : page(page) {}
     MsgResult Show(const std::string& text, MsgIcon, MsgButtons) override {
-        const auto* progress = page_->findChild<QProgressDialog*>();
+        const auto* progress = page->findChild<QProgressDialog*>();
         seen.push_back({text, progress && progress->isVisible(), progress ? progress->value() : -2});
         return MsgResult::Ok;
     }
-    struct Seen {
-        std::string text;
-        bool progressVisible;
-        int progressValue;
-    };
-    std::vector<Seen> seen;
-
-  private:
-    QWidget* page_;
+    QWidget* page;
+    std::vector<std::tuple<std::string, bool, int>> seen; // text, dialog visible, bar value
 };
 
 } // namespace
@@ -183,33 +176,24 @@ TEST_F(MacPageTest, MemoryTestBarEndsFullCancelStopsAfterThePassAndTheResultCome
     board->SetLogging(false);
     ProgressWatchingPrompter watcher(page.get());
     SetPrompter(&watcher);
-    struct Case {
-        const char* name;
-        int cancelInPass; // 0: never
-        int passes;       // content file writes (one 5 ms pause each)
-    };
-    for (const Case c : {Case{"all passes", 0, 100}, Case{"cancel in pass 3", 3, 3}}) {
-        SCOPED_TRACE(c.name);
+    // {Cancel pressed during pass, passes run (one 5 ms pause per content file write)}
+    for (const auto [cancelInPass, passes] : {std::pair{0, 100}, std::pair{3, 3}}) {
+        SCOPED_TRACE(cancelInPass);
         watcher.seen.clear();
         int writes = 0;
         pause.onSleep = [&](unsigned ms) {
-            if (ms != 5 || ++writes != c.cancelInPass) return;
-            // The operator presses Cancel while the pass runs.
-            auto* progress = page->findChild<QProgressDialog*>();
-            ASSERT_NE(progress, nullptr);
-            ASSERT_NE(progress->findChild<QPushButton*>(), nullptr);
-            EXPECT_EQ(progress->findChild<QPushButton*>()->text(), QStringLiteral("Cancel"));
-            progress->findChild<QPushButton*>()->click();
+            if (ms == 5 && ++writes == cancelInPass) {
+                auto* cancel = page->findChild<QProgressDialog*>()->findChild<QPushButton*>();
+                EXPECT_EQ(cancel->text(), QStringLiteral("Cancel"));
+                cancel->click();
+            }
         };
         Button("RW/TEST")->click();
         pause.onSleep = nullptr;
-        EXPECT_EQ(writes, c.passes);
-        ASSERT_EQ(watcher.seen.size(), 1u);
-        EXPECT_EQ(watcher.seen[0].text, "Memory compare ok!");
-        EXPECT_FALSE(watcher.seen[0].progressVisible); // nothing in front of the result
-        if (c.cancelInPass == 0) {
-            EXPECT_EQ(watcher.seen[0].progressValue, 100); // the bar full, not reset to empty
-        }
+        EXPECT_EQ(writes, passes);
+        // One result, with nothing in front of it; after all passes the bar is full, not reset to empty.
+        const std::tuple<std::string, bool, int> want{"Memory compare ok!", false, cancelInPass ? 3 : 100};
+        EXPECT_EQ(watcher.seen, (std::vector<std::tuple<std::string, bool, int>>{want}));
     }
     SetPrompter(&prompter);
 }

@@ -73,23 +73,6 @@ TEST_F(RfFileSequences, LoadOfAMissingFileDoesNothing) {
     EXPECT_TRUE(pause.Pauses().empty());
 }
 
-TEST_F(RfFileSequences, RegisterFileLinesRunOnlyWhenComplete) {
-    // "4 12" once wrote the previous line's value to R12 of bank 4.
-    Write(Path("in.txt"), "4 010 3C\n"
-                          "4 012\n"
-                          "; hand-made\n"
-                          "bank 4 reg 13 = 5\n"
-                          "\n"
-                          "4 014 0x5A\n");
-    board->ClearLog();
-    RunnerSummary summary;
-    ASSERT_TRUE(LoadRfRegisters(dev, Path("in.txt"), &summary));
-    EXPECT_EQ(board->Rf(4, 10), 0x3C);
-    EXPECT_EQ(board->Rf(4, 12), 0x00);
-    EXPECT_EQ(board->Rf(4, 14), 0x5A);
-    EXPECT_EQ(summary.Text(), "2 lines applied, 2 skipped (first: line 2, no value).");
-}
-
 TEST_F(RfFileSequences, ScriptWithWriteReadMalformedAndEmptyLines) {
     board->Rf(4, 7) = 0x5A;
     board->Rf(0, 12) = 0x21;

@@ -161,7 +161,7 @@ TEST(RfFiles, RegisterAndDumpLines) {
     const char* why = nullptr;
     EXPECT_FALSE(ParseRegisterLine("7 x", f, &why));
     EXPECT_STREQ(why, skip::kNoRegister);
-    EXPECT_FALSE(ParseRegisterLine("7 12", f, &why));
+    EXPECT_FALSE(ParseRegisterLine("7 12", f, &why)); // once wrote the previous line's value to R12
     EXPECT_STREQ(why, skip::kNoValue);
     EXPECT_EQ(f.bank, 4); // a refused line changes nothing
     EXPECT_FALSE(ParseRegisterLine("", f));
