@@ -98,7 +98,7 @@ void CHexEdit::SetCaret(int position, int column) {
 }
 
 void CHexEdit::SetSelection(int start, int end) {
-    model_.selStart = start;
+    model_.anchor = model_.selStart = start;
     model_.selEnd = end;
     viewport()->update();
 }
@@ -261,6 +261,7 @@ bool CHexEdit::event(QEvent* event) {
         auto* k = static_cast<QKeyEvent*>(event);
         const bool ctrl = k->modifiers() & Qt::ControlModifier;
         switch (k->key()) {
+        case Qt::Key_A:
         case Qt::Key_C:
         case Qt::Key_X:
         case Qt::Key_V:
@@ -369,6 +370,9 @@ void CHexEdit::keyPressEvent(QKeyEvent* event) {
 
     if (ctrl) {
         switch (event->key()) {
+        case Qt::Key_A:
+            SelectAll();
+            break;
         case Qt::Key_C:
             if (model_.HasSelection()) Copy();
             break;

@@ -27,32 +27,38 @@ int CDeviceCommands::BbpAccess(int mode, unsigned reg, std::uint8_t& value) {
     return result;
 }
 
-std::uint32_t CDeviceCommands::MacReadPolled(std::uint32_t address) {
-    std::uint32_t value = 0;
+int CDeviceCommands::MacReadPolled(std::uint32_t address, std::uint32_t& value) {
+    int result = 0;
     for (int i = 0; i < 10; ++i) {
-        MacRead(address, value);
+        result = MacRead(address, value);
         if ((value & 1) == 0) break;
     }
-    return value;
+    return result;
 }
 
-void CDeviceCommands::MacWritePolled(std::uint32_t address, std::uint32_t value) {
+int CDeviceCommands::MacWritePolled(std::uint32_t address, std::uint32_t value) {
     std::uint32_t current = 0;
+    int result = 0;
     for (int i = 0; i < 10; ++i) {
-        MacRead(address, current);
+        result = MacRead(address, current);
         if ((current & 1) == 0) break;
     }
-    MacWrite(address, value);
+    const int written = MacWrite(address, value);
+    return result != 0 ? result : written;
 }
 
 int CDeviceCommands::RfAccess(int mode, unsigned bank, unsigned reg, std::uint8_t& value) {
     const std::uint32_t select = ((bank & 0xF) << 22) | ((reg & 0x3F) << 16);
     DeviceTransaction sequence;
     if (mode == 0) {
-        MacWritePolled(kRfControlRegister, select | 0x1);
-        value = std::uint8_t(MacReadPolled(kRfControlRegister) >> 8);
+        const int selected = MacWritePolled(kRfControlRegister, select | 0x1);
+        std::uint32_t data = 0;
+        const int read = MacReadPolled(kRfControlRegister, data);
+        if (selected != 0) return selected;
+        if (read != 0) return read;
+        value = std::uint8_t(data >> 8);
     } else if (mode == 1) {
-        MacWritePolled(kRfControlRegister, select | (std::uint32_t(value) << 8) | 0x11);
+        return MacWritePolled(kRfControlRegister, select | (std::uint32_t(value) << 8) | 0x11);
     }
     return 0;
 }

@@ -17,7 +17,8 @@ class CDeviceCommands : public CLinkCommands {
 
     // Mode 0 reads, mode 1 writes; a write of R66 reaches every receive path.
     int BbpAccess(int mode, unsigned reg, std::uint8_t& value);
-    // Mode 0 reads, mode 1 writes register `reg` of RF bank `bank`.
+    // Mode 0 reads, mode 1 writes register `reg` of RF bank `bank`. Non-zero
+    // when one of its MAC exchanges failed (a read then leaves `value`).
     int RfAccess(int mode, unsigned bank, unsigned reg, std::uint8_t& value);
     // One BBP or RF register by value. A failed read gives 0 (the command has
     // shown its message); the callers carry on with it.
@@ -30,8 +31,9 @@ class CDeviceCommands : public CLinkCommands {
     int EepromRead(std::uint16_t offset, std::uint16_t& word);
     int EepromWrite(std::uint16_t offset, std::uint16_t word);
     // Indirect registers with a busy bit 0: up to 10 reads until it is clear.
-    std::uint32_t MacReadPolled(std::uint32_t address);
-    void MacWritePolled(std::uint32_t address, std::uint32_t value);
+    // Non-zero when an exchange failed.
+    int MacReadPolled(std::uint32_t address, std::uint32_t& value);
+    int MacWritePolled(std::uint32_t address, std::uint32_t value);
     // PCI configuration space: nothing to do on this link.
     int ConfigRead(std::uint32_t offset, std::uint32_t& value) { return 0; }
     int ConfigWrite(std::uint32_t offset, std::uint32_t value) { return 0; }

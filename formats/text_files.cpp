@@ -35,12 +35,22 @@ void FileHandle::Close() {
     file_ = nullptr;
 }
 
-bool ReadTextLine(std::FILE* file, std::string& line, std::size_t maxChars) {
+bool ReadTextLine(std::FILE* file, std::string& line, std::size_t maxChars, bool* cut) {
     line.clear();
+    if (cut) *cut = false;
     int c = std::fgetc(file);
     if (c == EOF) return false;
-    for (; c != EOF && c != '\n'; c = std::fgetc(file))
-        if (line.size() < maxChars) line.push_back(char(c));
+    std::size_t dropped = 0;
+    int lastDropped = 0;
+    for (; c != EOF && c != '\n'; c = std::fgetc(file)) {
+        if (line.size() < maxChars) {
+            line.push_back(char(c));
+        } else {
+            ++dropped;
+            lastDropped = c;
+        }
+    }
+    if (cut) *cut = dropped > 1 || (dropped == 1 && lastDropped != '\r');
     return true;
 }
 

@@ -1,6 +1,6 @@
 // File name and text line helpers of the register pages' file commands, and
 // the questions asked before a file is written. No widgets: the questions go
-// through ShowMessage.
+// through ShowMessage. Files are written through SavedFile (saved_file.h).
 #pragma once
 
 #include <cstddef>
@@ -9,7 +9,8 @@
 
 namespace vq {
 
-// A C stream opened for one piece of work and closed with the object.
+// A C stream opened for one piece of work and closed with the object (for
+// reading: saved files go through SavedFile).
 class FileHandle {
   public:
     FileHandle(const std::string& path, const char* mode);
@@ -30,8 +31,10 @@ class FileHandle {
 constexpr std::size_t kTextLineChars = 254;
 
 // Next line of `file` without its '\n', cut to `maxChars` characters (the
-// rest of the line is skipped). False at the end of the file.
-bool ReadTextLine(std::FILE* file, std::string& line, std::size_t maxChars = kTextLineChars);
+// rest of the line is skipped). False at the end of the file. `cut` tells
+// whether characters other than a final '\r' were dropped.
+bool ReadTextLine(std::FILE* file, std::string& line, std::size_t maxChars = kTextLineChars,
+                  bool* cut = nullptr);
 
 // ".txt" appended when the file name (after the last '/') does not contain ".txt".
 std::string WithTxtIfMissing(const std::string& path);

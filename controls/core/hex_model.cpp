@@ -122,14 +122,29 @@ void HexEditModel::CaretRect(int charWidth, int lineHeight, int& x, int& y, int&
     }
 }
 
+void HexEditModel::SelectTo(int byte, bool hexColumn) {
+    if (anchor < 0) anchor = caretPos;
+    byte = std::clamp(byte, 0, std::max(0, length_ - 1));
+    if (!hexColumn) {
+        selStart = anchor;
+        selEnd = std::min(length_, byte);
+    } else if (byte >= anchor) {
+        selStart = anchor;
+        selEnd = std::min(length_, byte + 1);
+    } else {
+        selStart = std::min(length_, anchor + 1);
+        selEnd = byte;
+    }
+}
+
 void HexEditModel::MouseDown(const HexHit& hit, bool shift, bool dragStarted) {
     if (!hit.hit) return;
     const bool hex = hit.column == kHexColHigh || hit.column == kHexColLow;
     if (shift) {
-        selStart = caretPos;
-        selEnd = hit.offset + (hex ? 1 : 0);
+        anchor = caretPos;
+        SelectTo(hit.offset, hex);
     } else if (dragStarted) {
-        selStart = selEnd = hit.offset;
+        anchor = selStart = selEnd = hit.offset;
     } else {
         ClearSelection();
     }
@@ -140,10 +155,9 @@ void HexEditModel::MouseDown(const HexHit& hit, bool shift, bool dragStarted) {
 bool HexEditModel::MouseDrag(const HexHit& hit) {
     if (!hit.hit || selStart < 0) return false;
     const bool hex = hit.column == kHexColHigh || hit.column == kHexColLow;
-    const int end = std::min(length_, hit.offset + (hex ? 1 : 0));
-    if (end == selEnd) return false;
-    selEnd = end;
-    return true;
+    const int start = selStart, end = selEnd;
+    SelectTo(hit.offset, hex);
+    return selStart != start || selEnd != end;
 }
 
 bool HexEditModel::Key(HexKey key, bool shift, bool ctrl) {
@@ -216,8 +230,8 @@ bool HexEditModel::Key(HexKey key, bool shift, bool ctrl) {
     caretPos = pos;
     caretCol = col;
     if (shift) {
-        if (selStart < 0) selStart = oldPos;
-        selEnd = std::min(length_, pos + (InHex() ? 1 : 0));
+        if (selStart < 0) anchor = oldPos;
+        SelectTo(pos, InHex());
     } else {
         ClearSelection();
     }
@@ -351,7 +365,7 @@ bool HexEditModel::Paste(const std::vector<std::uint8_t>& bytes) {
 
 void HexEditModel::SelectAll() {
     if (!data_) return;
-    selStart = 0;
+    anchor = selStart = 0;
     selEnd = length_;
 }
 

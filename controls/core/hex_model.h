@@ -72,10 +72,17 @@ class HexEditModel {
     int caretPos = 0;
     int caretCol = kHexColOffset;
     int selStart = -1, selEnd = -1; // end exclusive; -1/-1: none
+    // Byte where a Shift or mouse selection started; it stays selected in the
+    // hex column whichever way the selection grows.
+    int anchor = -1;
     bool HasSelection() const { return selStart >= 0 && selEnd >= 0 && selStart != selEnd; }
     int SelectionLow() const { return selStart < selEnd ? selStart : selEnd; }
     int SelectionHigh() const { return selStart < selEnd ? selEnd : selStart; }
-    void ClearSelection() { selStart = selEnd = -1; }
+    void ClearSelection() { selStart = selEnd = anchor = -1; }
+    // Selection from the anchor to `byte`. In the hex column both are whole
+    // bytes of it, in either direction; in the character column the positions
+    // lie before the characters (end exclusive, as in text).
+    void SelectTo(int byte, bool hexColumn);
     bool InHex() const { return caretCol == kHexColHigh || caretCol == kHexColLow; }
 
     // Point in pixels of the client area -> byte and caret column.

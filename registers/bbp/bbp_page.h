@@ -76,6 +76,8 @@ class CBBPPage : public CBbpRegisterPage {
     explicit CBBPPage(QWidget* parent = nullptr);
     QListWidget* ScriptLog() const { return log_; }
     int LogCount() const { return logCount_; }
+    // What the last register file load, PAPD write or save did.
+    QLabel* StatusLine() const { return status_; }
 
   public slots:
     void OnLoadBbpRegs();
@@ -89,7 +91,9 @@ class CBBPPage : public CBbpRegisterPage {
 
   private:
     void DumpCapture(bool feq);
+    void ShowStatus(const QString& file, const std::string& text);
     QListWidget* log_ = nullptr;
+    QLabel* status_ = nullptr;
     int logCount_ = 0;
 };
 

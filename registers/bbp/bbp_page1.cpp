@@ -8,6 +8,8 @@
 #include "ui/ui_services.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QLabel>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QListWidget>
@@ -61,6 +63,11 @@ CBBPPage::CBBPPage(QWidget* parent)
     papdLayout->addWidget(write);
     SidePanel()->addWidget(papd);
 
+    status_ = new QLabel(this);
+    status_->setObjectName("statusLine");
+    status_->setWordWrap(true);
+    SidePanel()->addWidget(status_);
+
     // Engineering dumps of the baseband capture buffer; kept out of reach.
     auto* dumpAdc = Button(tr("Dump ADC"), "dumpAdc", this);
     auto* dumpFeq = Button(tr("Dump FEQ"), "dumpFeq", this);
@@ -79,15 +86,23 @@ CBBPPage::CBBPPage(QWidget* parent)
     connect(dumpFeq, &QPushButton::clicked, this, &CBBPPage::OnDumpFeq);
 }
 
+void CBBPPage::ShowStatus(const QString& file, const std::string& text) {
+    status_->setText(QFileInfo(file).fileName() + ": " + QString::fromStdString(text));
+}
+
 void CBBPPage::OnSaveBbpRegs() {
     const QString name = FileDialogs().SaveFile(tr("Open Script File"), ProgramDirectory(), kBbpFilter);
     if (name.isEmpty()) return;
     // The save dialog's questions: replace an existing file, create a new one.
     const std::string path = WithTxtIfMissing(LocalPath(name));
     if (!ConfirmReplaceOrCreate(path)) return;
-    WaitCursor wait;
-    CDeviceCommands dev;
-    bbp::SaveRegisterFile(dev, path);
+    bool saved;
+    {
+        WaitCursor wait;
+        CDeviceCommands dev;
+        saved = bbp::SaveRegisterFile(dev, path);
+    }
+    ShowStatus(QFile::decodeName(path.c_str()), saved ? "saved." : "not saved.");
 }
 
 void CBBPPage::OnLoadBbpRegs() {
@@ -95,7 +110,10 @@ void CBBPPage::OnLoadBbpRegs() {
     if (name.isEmpty()) return;
     WaitCursor wait;
     CDeviceCommands dev;
-    if (bbp::LoadRegisterFile(dev, LocalPath(name))) OnReadAll();
+    RunnerSummary summary;
+    if (!bbp::LoadRegisterFile(dev, LocalPath(name), &summary)) return;
+    ShowStatus(name, summary.Text());
+    OnReadAll();
 }
 
 void CBBPPage::OnLoadScript() {
@@ -123,9 +141,14 @@ void CBBPPage::OnLoadScript() {
 void CBBPPage::OnPapdDump() {
     const QString name = FileDialogs().SaveFile(tr("Open File"), ProgramDirectory(), kPapdFilter);
     if (name.isEmpty()) return;
-    WaitCursor wait;
-    CDeviceCommands dev;
-    bbp::DumpPapdTable(dev, bbp::WithTxtAlways(LocalPath(name)));
+    const std::string path = bbp::WithTxtAlways(LocalPath(name));
+    bool saved;
+    {
+        WaitCursor wait;
+        CDeviceCommands dev;
+        saved = bbp::DumpPapdTable(dev, path);
+    }
+    ShowStatus(QFile::decodeName(path.c_str()), saved ? "saved." : "not saved.");
 }
 
 void CBBPPage::OnPapdWrite() {
@@ -133,7 +156,8 @@ void CBBPPage::OnPapdWrite() {
     if (name.isEmpty()) return;
     WaitCursor wait;
     CDeviceCommands dev;
-    bbp::WritePapdTable(dev, LocalPath(name));
+    RunnerSummary summary;
+    if (bbp::WritePapdTable(dev, LocalPath(name), &summary)) ShowStatus(name, summary.Text());
 }
 
 void CBBPPage::OnDumpAdc() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "device/device_commands.h"
+#include "formats/runner_summary.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -33,8 +34,9 @@ constexpr unsigned PapdIndex = 187, PapdData = 188;
 // ---- Text helpers -------------------------------------------------------
 
 // One line of a text file without its line end ("\n", "\r\n"); only the first
-// kTextLineChars (254) characters are kept. False at the end of the file.
-bool ReadLine(std::FILE* file, std::string& line);
+// kTextLineChars (254) characters are kept (`cut` tells when more were
+// dropped). False at the end of the file.
+bool ReadLine(std::FILE* file, std::string& line, bool* cut = nullptr);
 
 // Register number text of the R/W field: a decimal number (leading blanks,
 // optional sign), low 8 bits; no number gives 0.
@@ -57,8 +59,11 @@ std::string WithTxtAlways(const std::string& name);
 // ---- Parsers --------------------------------------------------------------
 
 // A register file line "ddd = hh": false for comments (";"), blank lines,
-// lines without a decimal register number or without a value after "=".
-bool ParseRegisterLine(std::string_view line, std::uint8_t& reg, std::uint8_t& value);
+// lines without a decimal register number or without a value after "=";
+// `skip` (when given) says why a line that is neither blank nor a comment
+// was refused.
+bool ParseRegisterLine(std::string_view line, std::uint8_t& reg, std::uint8_t& value,
+                       const char** skip = nullptr);
 
 struct ScriptStep {
     bool write = false;
@@ -66,27 +71,30 @@ struct ScriptStep {
     std::uint8_t value = 0;
 };
 // A script line "op reg [value]": op decimal (0 read, else write), register
-// decimal, value hexadecimal. `operation` carries the last operation read: a
-// line that does not start with a number leaves it as it was. False when the
-// line lacks the register (or, for a write, the value).
-bool ParseScriptLine(std::string_view line, int& operation, ScriptStep& step);
+// decimal, value hexadecimal. `operation` gets the line's operation. False
+// when the first word is not a decimal number or the line lacks the register
+// (or, for a write, the value); `skip` (when given) says which.
+bool ParseScriptLine(std::string_view line, int& operation, ScriptStep& step, const char** skip = nullptr);
 
 // A PAPD table line: the hexadecimal number after the line's first "x".
 bool ParsePapdLine(std::string_view line, std::uint8_t& value);
 
 // ---- Device sequences -----------------------------------------------------
-// Each returns false when its file cannot be opened or created (nothing is
-// sent then).
+// The loaders and runners return false when their file cannot be opened
+// (nothing is sent then) and tell in `summary` how many lines they applied
+// and skipped. The savers return false, with a message, when the file cannot
+// be written or a register read fails; the old file is then left as it was.
 
 // R0..R255, then the R158/R159 and R195/R196 tables as index/data pairs: 1280 lines.
 bool SaveRegisterFile(CDeviceCommands& dev, const std::string& path);
 // Writes every register line in file order (index/data pairs restore the tables).
-bool LoadRegisterFile(CDeviceCommands& dev, const std::string& path);
-// Runs a BBP script; `log` is emptied and gets one line per access.
+bool LoadRegisterFile(CDeviceCommands& dev, const std::string& path, RunnerSummary* summary = nullptr);
+// Runs a BBP script; `log` is emptied and gets one line per access and the
+// run's summary as its last line.
 bool RunScript(CDeviceCommands& dev, const std::string& path, std::vector<std::string>& log);
 // The 256 PAPD entries through R187/R188 with R4 = 16; R4 restored afterwards.
 bool DumpPapdTable(CDeviceCommands& dev, const std::string& path);
-bool WritePapdTable(CDeviceCommands& dev, const std::string& path);
+bool WritePapdTable(CDeviceCommands& dev, const std::string& path, RunnerSummary* summary = nullptr);
 
 enum class CaptureKind { Adc, Feq };
 // Triggers a capture through R59, then reads R60 kCaptureBytes times into

@@ -6,6 +6,7 @@
 #include "device/device_commands.h"
 #include "device/efuse.h"
 #include "device/program_state.h"
+#include "formats/saved_file.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -227,14 +228,20 @@ std::uint16_t EepromPageLogic::ReadWord(std::uint16_t offset) {
     return w;
 }
 
-void EepromPageLogic::WriteWord(std::uint16_t offset, std::uint16_t word) {
+int EepromPageLogic::WriteWord(std::uint16_t offset, std::uint16_t word) {
     CDeviceCommands dev;
-    dev.EepromWrite(offset, word);
+    return dev.EepromWrite(offset, word);
 }
 
-void EepromPageLogic::ReadContent(int offset, int length) {
+void EepromPageLogic::ImageWord(std::uint16_t offset, std::uint16_t word) {
+    if (!image || offset + 1 >= kContentSize) return;
+    image[offset] = std::uint8_t(word);
+    image[offset + 1] = std::uint8_t(word >> 8);
+}
+
+bool EepromPageLogic::ReadContent(int offset, int length) {
     // The shown content is 512 bytes: a range past it is cut at its end.
-    if (!image || offset < 0 || offset >= kContentSize || length <= 0) return;
+    if (!image || offset < 0 || offset >= kContentSize || length <= 0) return true;
     length = std::min(length, kContentSize - offset);
     CDeviceCommands dev;
     if (BufferMode()) {
@@ -249,10 +256,12 @@ void EepromPageLogic::ReadContent(int offset, int length) {
             const int a = offset + 2 * i;
             words[i] = std::uint16_t(image[a] | (a + 1 < kImageSize ? image[a + 1] << 8 : 0));
         }
-        dev.EepromReadBulk(std::uint16_t(offset), words, std::uint16_t(length));
+        const bool read = dev.EepromReadBulk(std::uint16_t(offset), words, std::uint16_t(length)) == 0;
         for (int i = 0; i < length; ++i)
             image[offset + i] = std::uint8_t(words[i / 2] >> (8 * (i & 1)));
+        return read;
     }
+    return true;
 }
 
 void EepromPageLogic::ReadEfuseWords(std::uint16_t words[256]) {
@@ -292,8 +301,10 @@ void EepromPageLogic::ReadWrite() {
             return;
         }
         wrote = WriteByte(int(offset), std::uint8_t(value));
+        if (wrote) ShowFieldsFromImage(int(offset), 1);
     } else {
         wrote = BlockWrite(int(offset), int(length));
+        if (wrote) ShowFieldsFromImage(int(offset), int(length));
     }
     if (wrote) ReadLedMode();
 }
@@ -322,13 +333,13 @@ bool EepromPageLogic::WriteByte(int offset, std::uint8_t value) {
         // A fresh block reads as zeros once allocated, so the other byte of an
         // unmapped word is taken as 0.
         if (!mapped) old = 0;
-        EfuseLogicalWriteWord(dev, even, merge(old));
+        if (EfuseLogicalWriteWord(dev, even, merge(old)) == 0) ImageWord(even, merge(old));
         RefreshFreeBlocks();
         return true;
     }
     std::uint16_t w = 0;
     dev.EepromRead(even, w);
-    dev.EepromWrite(even, merge(w));
+    if (dev.EepromWrite(even, merge(w)) == 0) ImageWord(even, merge(w));
     return true;
 }
 
@@ -438,25 +449,47 @@ bool EepromPageLogic::SetMacAddress(int which) {
     CDeviceCommands dev;
     if (which == 0) {
         // The board MAC goes out as one EEPROM Write-Bulk; a dry run keeps it in the buffer.
+        bool wrote = true;
         if (BufferMode())
             std::memcpy(State().eepromBuffer + 4, b, 6);
         else
-            dev.EepromWriteBulk(4, words, 6);
+            wrote = dev.EepromWriteBulk(4, words, 6) == 0;
+        if (wrote)
+            for (int i = 0; i < 3; ++i)
+                ImageWord(std::uint16_t(4 + 2 * i), words[i]);
+        ShowFieldsFromImage(4, 6);
         return true;
     }
     const std::uint16_t base = which == 1 ? 0x28 : 0x2E;
     for (int i = 0; i < 3; ++i)
-        dev.EepromWrite(std::uint16_t(base + 2 * i), words[i]);
+        if (dev.EepromWrite(std::uint16_t(base + 2 * i), words[i]) == 0)
+            ImageWord(std::uint16_t(base + 2 * i), words[i]);
+    ShowFieldsFromImage(base, 6);
     return true;
 }
 
 void EepromPageLogic::ShowLedFields() {
     if (polarity < 0) return;
     const std::uint16_t config = ReadWord(0x3C), act = ReadWord(0x3E), pol = ReadWord(0x40);
+    ShowLedFieldsFrom(config, act, pol);
+}
+
+void EepromPageLogic::ShowLedFieldsFrom(std::uint16_t config, std::uint16_t act, std::uint16_t pol) {
+    if (polarity < 0) return;
     for (std::size_t i = 0; i < kLedFields.size(); ++i) {
         const int item = LedItemFor(kLedFields[i], config, act, pol, polarity == 0);
         if (item != kLedKeep) ledItems[i] = item;
     }
+}
+
+void EepromPageLogic::ShowFieldsFromImage(int offset, int length) {
+    if (!image || length <= 0) return;
+    auto overlaps = [&](int first, int count) { return offset < first + count && first < offset + length; };
+    static const int macOffsets[3] = {0x04, 0x28, 0x2E};
+    for (int k = 0; k < 3; ++k)
+        if (overlaps(macOffsets[k], 6)) macTexts[k] = MacText(image + macOffsets[k]);
+    auto word = [&](int o) { return std::uint16_t(image[o] | (image[o + 1] << 8)); };
+    if (overlaps(0x3C, 6)) ShowLedFieldsFrom(word(0x3C), word(0x3E), word(0x40));
 }
 
 void EepromPageLogic::SetLed() {
@@ -470,8 +503,8 @@ void EepromPageLogic::SetLed() {
     auto write = [&](std::uint16_t o, std::uint16_t w) {
         if (efuse)
             work[o / 2] = w;
-        else
-            WriteWord(o, w);
+        else if (WriteWord(o, w) == 0)
+            ImageWord(o, w);
     };
     std::uint16_t config = read(0x3C), act = read(0x3E), pol = read(0x40);
     if (polarity >= 0)
@@ -489,6 +522,8 @@ void EepromPageLogic::SetLed() {
     const int before = EfuseFreeBlocks(dev);
     if (!ConfirmEfuseWrite(before, EfuseFreeAfterContentWrite(before, snapshot, work))) return;
     EfuseWriteContent(dev, work, snapshot);
+    for (std::uint16_t o = 0x3A; o <= 0x40; o += 2)
+        ImageWord(o, work[o / 2]);
     RefreshFreeBlocks();
 }
 
@@ -500,7 +535,12 @@ void EepromPageLogic::LoadFile(const std::string& path) {
     }
     if (!image) return;
     CDeviceCommands dev;
-    ReadAll();
+    // The file is laid over the current content (a short file, the kept TX
+    // power bytes): without it, stale bytes would be written.
+    if (!ReadAll()) {
+        ShowMessage("The content could not be read: " + path + " was not loaded.");
+        return;
+    }
     // A file shorter than the content leaves the rest as it is now.
     std::uint8_t data[kContentSize];
     std::memcpy(data, image, kContentSize);
@@ -533,18 +573,17 @@ void EepromPageLogic::LoadFile(const std::string& path) {
     }
     ReadLedMode();
     ReadAll();
+    // The content changed under the MAC address and LED fields as well.
+    ShowFieldsFromImage(0, kContentSize);
 }
 
 bool EepromPageLogic::SaveFile(const std::string& path) {
     if (!image) return false;
-    ReadAll();
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (file) file.write(reinterpret_cast<const char*>(image), kContentSize);
-    if (!file) {
-        ShowMessage("Cannot write the file " + path);
+    if (!ReadAll()) {
+        ShowMessage(ReadFailedText("The content", path));
         return false;
     }
-    return true;
+    return SaveWholeFile(path, std::string_view(reinterpret_cast<const char*>(image), kContentSize));
 }
 
 } // namespace vq

@@ -95,9 +95,11 @@ class EepromPageLogic {
     static bool BufferMode();  // program buffer
     static bool EfuseFamily(); // eFuse or its buffer (connected with the eFuse)
 
-    // Reads `length` bytes from `offset` into the image, clamped to the content.
-    void ReadContent(int offset, int length);
-    void ReadAll() { ReadContent(0, kContentSize); }
+    // Reads `length` bytes from `offset` into the image, clamped to the
+    // content. False when the EEPROM command failed (the image keeps what it
+    // showed).
+    bool ReadContent(int offset, int length);
+    bool ReadAll() { return ReadContent(0, kContentSize); }
     // "R/W" with the current values.
     void ReadWrite();
     void ReadLedMode();
@@ -108,14 +110,19 @@ class EepromPageLogic {
     bool SetMacAddress(int which);
     // LED drop-downs from the content (needs a High/Low choice).
     void ShowLedFields();
+    // The MAC address texts and LED drop-downs whose bytes lie in the image
+    // range [offset, offset + length), taken from the image.
+    void ShowFieldsFromImage(int offset, int length);
     void SetLed();
-    // "Load File" / "Save As..." of a chosen file.
+    // "Load File" / "Save As..." of a chosen file. A save whose content read
+    // fails writes nothing; a save that cannot be written leaves the old file.
     void LoadFile(const std::string& path);
     bool SaveFile(const std::string& path);
 
     // Content words through the current source (eFuse: logical read).
     std::uint16_t ReadWord(std::uint16_t offset);
-    void WriteWord(std::uint16_t offset, std::uint16_t word);
+    // 0 when the word was written.
+    int WriteWord(std::uint16_t offset, std::uint16_t word);
 
   private:
     // True when the write went ahead (not refused, not cancelled).
@@ -123,6 +130,9 @@ class EepromPageLogic {
     bool WriteByte(int offset, std::uint8_t value);
     void ReadEfuseWords(std::uint16_t words[256]);
     bool ConfirmEfuseWrite(int before, int after);
+    // A word the device took: into the image, so that the view shows it.
+    void ImageWord(std::uint16_t offset, std::uint16_t word);
+    void ShowLedFieldsFrom(std::uint16_t config, std::uint16_t act, std::uint16_t polarity);
 };
 
 } // namespace vq

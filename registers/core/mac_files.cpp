@@ -2,6 +2,7 @@
 
 #include "base/format.h"
 #include "base/numbers.h"
+#include "formats/runner_summary.h"
 
 #include <cctype>
 #include <cstdio>
@@ -22,24 +23,6 @@ const MacRegion kMacRegions[kMacRegionCount] = {
 std::string MacRegionEntry(int index) {
     if (index < 0 || index >= kMacRegionCount) return {};
     return Format("%-24s (offset:0x%04X)", kMacRegions[index].name, unsigned(kMacRegions[index].offset));
-}
-
-bool ReadMacTextLines(const std::string& path, std::vector<std::string>& lines, std::size_t maxChars) {
-    lines.clear();
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    std::string current;
-    int c;
-    while ((c = std::fgetc(f)) != EOF) {
-        current.push_back(static_cast<char>(c));
-        if (c == '\n' || current.size() >= maxChars) {
-            lines.push_back(std::move(current));
-            current.clear();
-        }
-    }
-    if (!current.empty()) lines.push_back(std::move(current));
-    std::fclose(f);
-    return true;
 }
 
 namespace {
@@ -113,16 +96,23 @@ std::uint32_t ParseMacHexField(const std::string& text) {
     return std::uint32_t(NumberPrefix(text, kField));
 }
 
-MacScriptLine ParseMacScriptLine(const std::string& line, int previousOperation) {
+MacScriptLine ParseMacScriptLine(const std::string& line) {
     MacScriptLine r;
     std::size_t pos = 0;
     long op = 0;
-    if (ScanDecimal(line, pos, op))
-        r.operation = static_cast<int>(op);
-    else
-        r.operation = previousOperation, pos = 0;
-    if (!ScanHex(line, pos, r.address)) return r;
-    if (r.operation != 0 && !ScanHex(line, pos, r.value)) return r;
+    if (!FirstWordIsDecimal(line) || !ScanDecimal(line, pos, op)) {
+        r.skip = skip::kNotANumber;
+        return r;
+    }
+    r.operation = static_cast<int>(op);
+    if (!ScanHex(line, pos, r.address)) {
+        r.skip = skip::kNoAddress;
+        return r;
+    }
+    if (r.operation != 0 && !ScanHex(line, pos, r.value)) {
+        r.skip = skip::kNoValue;
+        return r;
+    }
     r.valid = true;
     return r;
 }
@@ -149,33 +139,40 @@ MacRegisterLine ParseMacRegisterLine(const std::string& rawLine) {
         std::size_t pos = 0;
         return ScanHex(t, pos, v) && pos == t.size();
     };
+    auto malformed = [&](const char* why) {
+        r.skip = why;
+        return r;
+    };
     if (keyword == "BANK") {
-        if (!hexToken(1, r.first)) return r;
+        if (!hexToken(1, r.first) || r.first >= std::uint32_t(kMacRegionCount))
+            return malformed(skip::kNoRegion);
         r.kind = MacRegisterLine::Kind::Bank;
     } else if (keyword == "LOADFILE" || keyword == "SAVEFILE") {
         // The name runs from just after the one separator that ended the
         // keyword to a tab or the line end; it may hold blanks and commas.
         std::size_t start = tokens[0].end + 1;
-        if (start > line.size()) return r;
+        if (start > line.size()) return malformed(skip::kNoFileName);
         std::size_t end = line.find_first_of("\t\r\n", start);
         if (end == std::string::npos) end = line.size();
         std::string name = line.substr(start, end - start);
         // Trailing blanks are not part of a file name (the file system drops them).
         while (!name.empty() && name.back() == ' ')
             name.pop_back();
-        if (name.empty()) return r;
+        if (name.empty()) return malformed(skip::kNoFileName);
         r.fileName = name;
         r.kind = keyword == "LOADFILE" ? MacRegisterLine::Kind::LoadFile : MacRegisterLine::Kind::SaveFile;
     } else if (keyword == "BBPSET") {
-        if (tokens.size() < 3) return r;
         std::size_t pos = 0;
         long reg = 0;
-        if (!ScanDecimal(tokens[1].text, pos, reg) || reg < 0) return r;
-        if (!hexToken(2, r.second)) return r;
+        if (tokens.size() < 2 || !ScanDecimal(tokens[1].text, pos, reg) || pos != tokens[1].text.size() ||
+            reg < 0)
+            return malformed(skip::kNoRegister);
+        if (!hexToken(2, r.second)) return malformed(skip::kNoValue);
         r.first = static_cast<std::uint32_t>(reg);
         r.kind = MacRegisterLine::Kind::BbpSet;
     } else {
-        if (!hexToken(0, r.first) || !hexToken(1, r.second)) return r;
+        if (!hexToken(0, r.first)) return malformed(skip::kUnknownWord);
+        if (!hexToken(1, r.second)) return malformed(skip::kNoValue);
         r.kind = MacRegisterLine::Kind::Write;
     }
     return r;

@@ -32,11 +32,6 @@ extern const MacRegion kMacRegions[kMacRegionCount];
 // Region list entry: the name padded to 24 characters, a blank and "(offset:0x%04X)".
 std::string MacRegionEntry(int index);
 
-// Lines as a C line reader with a buffer of maxChars + 1 delivers them: a
-// longer line comes in pieces of maxChars characters; line ends are kept.
-// False when the file cannot be opened.
-bool ReadMacTextLines(const std::string& path, std::vector<std::string>& lines, std::size_t maxChars = 254);
-
 // Leading hexadecimal digits of `text` (after blanks, with an optional 0x
 // prefix); `digits` tells whether there was at least one.
 std::uint32_t ParseMacHexPrefix(const std::string& text, bool* digits = nullptr);
@@ -47,16 +42,16 @@ std::uint32_t ParseMacHexField(const std::string& text);
 
 // ---- MAC script (*.txt) -----------------------------------------------------
 // "op address [value]": op decimal (0 read, anything else write), address
-// and value hexadecimal. A line that does not start with a decimal number
-// keeps the previous line's operation; a line without an address (or a write
-// without a value) does nothing.
+// and value hexadecimal. A line whose first word is not a decimal number, or
+// that lacks the address (or a write's value), does nothing: `skip` says why.
 struct MacScriptLine {
     bool valid = false;
+    const char* skip = nullptr;
     int operation = 0;
     std::uint32_t address = 0;
     std::uint32_t value = 0;
 };
-MacScriptLine ParseMacScriptLine(const std::string& line, int previousOperation);
+MacScriptLine ParseMacScriptLine(const std::string& line);
 std::string MacScriptWriteLog(std::uint32_t address, std::uint32_t value); // "W:\tMAC 0x%X\t= 0x%08X\n"
 std::string MacScriptReadLog(std::uint32_t address, std::uint32_t value);  // "R:\tMAC 0x%X\t= 0x%08X\n"
 
@@ -64,9 +59,10 @@ std::string MacScriptReadLog(std::uint32_t address, std::uint32_t value);  // "R
 struct MacRegisterLine {
     enum class Kind { None, Bank, LoadFile, SaveFile, BbpSet, Write };
     Kind kind = Kind::None;
-    std::uint32_t first = 0;  // bank index, BBP register or offset
-    std::uint32_t second = 0; // BBP value or register value
-    std::string fileName;     // LOADFILE / SAVEFILE, as written in the line
+    const char* skip = nullptr; // why a line of kind None is malformed (null: blank or comment)
+    std::uint32_t first = 0;    // bank index, BBP register or offset
+    std::uint32_t second = 0;   // BBP value or register value
+    std::string fileName;       // LOADFILE / SAVEFILE, as written in the line
 };
 // One line: comment after ";", keyword compared upper-cased, tokens separated
 // by blanks, commas, tabs and line ends.

@@ -1,7 +1,10 @@
 #include "registers/core/mac_space.h"
 
 #include "base/services.h"
+#include "base/format.h"
 #include "device/device_commands.h"
+#include "formats/saved_file.h"
+#include "formats/text_files.h"
 
 #include <cstdio>
 #include <cstring>
@@ -79,31 +82,37 @@ bool MacSpace::WriteContentFile(CDeviceCommands& dev, const std::string& path) {
 
 bool MacSpace::SaveContentFile(const std::string& path) const {
     if (!HasBuffers()) return false;
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
     // Words in host order: the file holds the region's bytes as the chip has them.
-    const std::size_t n = std::fwrite(dump_.get(), 1, RegionLength(), f);
-    return std::fclose(f) == 0 && n == RegionLength();
+    return SaveWholeFile(path, std::string_view(reinterpret_cast<const char*>(dump_.get()), RegionLength()));
 }
 
 bool MacSpace::SaveDumpText(const std::string& path) const {
     if (!HasBuffers()) return false;
-    FILE* f = std::fopen(path.c_str(), "w");
-    if (!f) return false;
+    std::string text;
+    text.reserve(RegionLength() / 4 * 11);
     for (std::uint32_t i = 0; i < RegionLength() / 4; ++i)
-        std::fprintf(f, "0x%08X\n", dump_[i]);
-    return std::fclose(f) == 0;
+        text += Format("0x%08X\n", dump_[i]);
+    return SaveWholeFile(path, text);
 }
 
 bool MacSpace::RunScript(CDeviceCommands& dev, const std::string& path,
                          const std::function<void(const std::string&)>& onLine) {
-    std::vector<std::string> lines;
-    if (!ReadMacTextLines(path, lines)) return false;
-    int operation = 0;
-    for (const std::string& line : lines) {
-        const MacScriptLine s = ParseMacScriptLine(line, operation);
-        operation = s.operation;
-        if (!s.valid) continue;
+    FileHandle file(path, "rb");
+    if (!file) return false;
+    RunnerSummary summary;
+    std::string line;
+    bool cut = false;
+    for (int number = 1; ReadTextLine(file.get(), line, kTextLineChars, &cut); ++number) {
+        if (cut) {
+            summary.Skipped(number, skip::kTooLong);
+            continue;
+        }
+        if (IsBlankOrComment(line)) continue;
+        const MacScriptLine s = ParseMacScriptLine(line);
+        if (!s.valid) {
+            summary.Skipped(number, s.skip);
+            continue;
+        }
         std::string text;
         if (s.operation != 0) {
             dev.MacWrite(s.address, s.value);
@@ -113,32 +122,44 @@ bool MacSpace::RunScript(CDeviceCommands& dev, const std::string& path,
             dev.MacRead(s.address, v);
             text = MacScriptReadLog(s.address, v);
         }
+        summary.Applied();
         if (onLine) onLine(text);
     }
+    if (onLine) onLine(summary.Text());
     return true;
 }
 
 bool MacSpace::RunRegisterFile(CDeviceCommands& dev, const std::string& path,
-                               const std::function<void(int)>& onBank) {
-    std::vector<std::string> lines;
-    if (!ReadMacTextLines(path, lines)) {
+                               const std::function<void(int)>& onBank, RunnerSummary* summary) {
+    FileHandle file(path, "rb");
+    if (!file) {
         ShowMessage("MAC Register File not found!");
         return false;
     }
-    for (const std::string& line : lines) {
+    RunnerSummary local;
+    RunnerSummary& run = summary ? *summary : local;
+    run = RunnerSummary();
+    std::string line;
+    bool cut = false;
+    for (int number = 1; ReadTextLine(file.get(), line, kTextLineChars, &cut); ++number) {
+        if (cut) {
+            run.Skipped(number, skip::kTooLong);
+            continue;
+        }
         const MacRegisterLine r = ParseMacRegisterLine(line);
+        bool applied = true;
         switch (r.kind) {
         case MacRegisterLine::Kind::Bank:
-            if (r.first < static_cast<std::uint32_t>(kMacRegionCount)) {
-                SelectRegion(static_cast<int>(r.first));
-                if (onBank) onBank(region_);
-            }
+            SelectRegion(static_cast<int>(r.first));
+            if (onBank) onBank(region_);
             break;
         case MacRegisterLine::Kind::LoadFile:
-            WriteContentFile(dev, MacResolveBesideFile(path, r.fileName));
+            applied = WriteContentFile(dev, MacResolveBesideFile(path, r.fileName));
+            if (!applied) run.Skipped(number, skip::kFileNotFound);
             break;
         case MacRegisterLine::Kind::SaveFile:
-            SaveContentFile(MacResolveBesideFile(path, r.fileName));
+            applied = SaveContentFile(MacResolveBesideFile(path, r.fileName));
+            if (!applied) run.Skipped(number, skip::kNotSaved);
             break;
         case MacRegisterLine::Kind::BbpSet: {
             std::uint8_t v = static_cast<std::uint8_t>(r.second);
@@ -151,31 +172,54 @@ bool MacSpace::RunRegisterFile(CDeviceCommands& dev, const std::string& path,
             dev.MacWrite(RegionOffset() + r.first % RegionLength(), r.second);
             break;
         case MacRegisterLine::Kind::None:
+            applied = false;
+            if (r.skip) run.Skipped(number, r.skip);
             break;
         }
+        if (applied) run.Applied();
     }
     return true;
 }
 
-MacSpace::TestResult MacSpace::MemoryTest(CDeviceCommands& dev, int passes,
-                                          const std::function<void(int)>& progress) {
-    if (region_ != kMacRegionSharedMemory && region_ != kMacRegionPacketBuf) return TestResult::NotApplicable;
-    if (!HasBuffers()) return TestResult::NotApplicable;
+MacSpace::TestRun MacSpace::RunMemoryTest(CDeviceCommands& dev, int passes,
+                                          const std::function<bool(int)>& progress) {
+    TestRun run;
+    if (region_ != kMacRegionSharedMemory && region_ != kMacRegionPacketBuf) return run;
+    if (!HasBuffers()) return run;
     for (int pass = 1; pass <= passes; ++pass) {
         // Without a readable content file there is nothing to compare: one message, not one per pass.
-        if (!WriteContentFile(dev, contentFileName)) return TestResult::NoContentFile;
+        if (!WriteContentFile(dev, contentFileName)) {
+            run.result = TestResult::NoContentFile;
+            return run;
+        }
         ReadRegion(dev);
+        run.passes = pass;
         // Only what the file wrote is compared: the rest of the region (the
         // CIS inside the shared memory, for one) holds what it held before.
         if (std::memcmp(DumpBytes(), content_.get(), written_) != 0) {
             if (progress) progress(pass);
-            ShowMessage("Memory compare failed!");
-            return TestResult::Failed;
+            run.result = TestResult::Failed;
+            return run;
         }
-        if (progress) progress(pass);
+        if (progress && !progress(pass)) break;
     }
-    ShowMessage("Memory compare ok!");
-    return TestResult::Passed;
+    run.result = TestResult::Passed;
+    return run;
+}
+
+void MacSpace::ShowTestResult(TestResult result) {
+    if (result == TestResult::Failed) ShowMessage("Memory compare failed!");
+    if (result == TestResult::Passed) ShowMessage("Memory compare ok!");
+}
+
+MacSpace::TestResult MacSpace::MemoryTest(CDeviceCommands& dev, int passes,
+                                          const std::function<void(int)>& progress) {
+    const TestRun run = RunMemoryTest(dev, passes, [&](int pass) {
+        if (progress) progress(pass);
+        return true;
+    });
+    ShowTestResult(run.result);
+    return run.result;
 }
 
 void MacSpace::ResetNic(CDeviceCommands& dev) {

@@ -4,6 +4,7 @@
 // the benchmark drive it alike.
 #pragma once
 
+#include "formats/runner_summary.h"
 #include "registers/core/mac_files.h"
 
 #include <cstdint>
@@ -45,22 +46,35 @@ class MacSpace {
     // a short last group completed with 0xFF, stopping at the region length.
     // False (after "HW Memory content File not found!") when it cannot be opened.
     bool WriteContentFile(CDeviceCommands& dev, const std::string& path);
-    // The dump as a binary content file of the region's length.
+    // The dump as a binary content file of the region's length. Both savers
+    // replace the file only when all of it was written; false after the
+    // message naming the file and the reason.
     bool SaveContentFile(const std::string& path) const;
     // The dump as text, one "0x%08X" line per word.
     bool SaveDumpText(const std::string& path) const;
-    // MAC script; every log line goes to `onLine`. False when the file cannot be opened.
+    // MAC script; every log line goes to `onLine`, the last one the run's
+    // summary. False when the file cannot be opened.
     bool RunScript(CDeviceCommands& dev, const std::string& path,
                    const std::function<void(const std::string&)>& onLine);
-    // MAC register file; `onBank` hears every region chosen by a BANK line.
-    // False (after "MAC Register File not found!") when it cannot be opened.
+    // MAC register file; `onBank` hears every region chosen by a BANK line,
+    // `summary` gets what the run did. False (after "MAC Register File not
+    // found!") when it cannot be opened.
     bool RunRegisterFile(CDeviceCommands& dev, const std::string& path,
-                         const std::function<void(int)>& onBank);
+                         const std::function<void(int)>& onBank, RunnerSummary* summary = nullptr);
 
     enum class TestResult { NotApplicable, Passed, Failed, NoContentFile };
+    struct TestRun {
+        TestResult result = TestResult::NotApplicable;
+        int passes = 0; // passes finished
+    };
     // Write/read-back test of the shared memory or the packet buffer with the
-    // remembered content file, up to `passes` passes; shows "Memory compare
-    // failed!" or "Memory compare ok!". `progress` hears each finished pass.
+    // remembered content file, up to `passes` passes, without a message.
+    // `progress` hears each finished pass and returns false to stop there
+    // (the passes done so far decide the result).
+    TestRun RunMemoryTest(CDeviceCommands& dev, int passes, const std::function<bool(int)>& progress);
+    // "Memory compare failed!" or "Memory compare ok!" for a finished run.
+    static void ShowTestResult(TestResult result);
+    // Both: the run, then its message. `progress` hears each finished pass.
     TestResult MemoryTest(CDeviceCommands& dev, int passes = 100,
                           const std::function<void(int)>& progress = nullptr);
 

@@ -4,6 +4,7 @@
 #include "base/numbers.h"
 #include "base/services.h"
 #include "device/device_commands.h"
+#include "formats/saved_file.h"
 #include "formats/text_files.h"
 #include "registers/core/rf_values.h"
 
@@ -44,11 +45,20 @@ class Scanner {
 
 } // namespace
 
-ScriptStep ParseScriptLine(const std::string& line, ScriptFields& f) {
+ScriptStep ParseScriptLine(const std::string& line, ScriptFields& f, const char** skip) {
+    auto refuse = [&](const char* reason) {
+        if (skip) *skip = reason;
+        return ScriptStep::Skip;
+    };
     Scanner s(line);
-    if (!s.Decimal(f.operation)) return ScriptStep::Skip;
-    const bool write = (f.operation & 0xFF) != 0;
-    if (s.Decimal(f.bank) && s.Decimal(f.reg) && write) s.Hex(f.value);
+    ScriptFields next = f;
+    if (!FirstWordIsDecimal(line) || !s.Decimal(next.operation)) return refuse(skip::kNotANumber);
+    const bool write = (next.operation & 0xFF) != 0;
+    if (!s.Decimal(next.bank)) return refuse(skip::kNoBank);
+    if (!s.Decimal(next.reg)) return refuse(skip::kNoRegister);
+    if (write && !s.Hex(next.value)) return refuse(skip::kNoValue);
+    f = next;
+    if (skip) *skip = nullptr;
     return write ? ScriptStep::Write : ScriptStep::Read;
 }
 
@@ -62,10 +72,18 @@ std::string RegisterFileLine(int bank, int reg, std::uint8_t value) {
     return Format("%d %03d %02X\n", bank, reg, value);
 }
 
-bool ParseRegisterLine(const std::string& line, RegisterFields& f) {
+bool ParseRegisterLine(const std::string& line, RegisterFields& f, const char** skip) {
+    auto refuse = [&](const char* reason) {
+        if (skip) *skip = reason;
+        return false;
+    };
     Scanner s(line);
-    if (!s.Decimal(f.bank)) return false;
-    if (s.Decimal(f.reg)) s.Hex(f.value);
+    RegisterFields next = f;
+    if (!FirstWordIsDecimal(line) || !s.Decimal(next.bank)) return refuse(skip::kNotANumber);
+    if (!s.Decimal(next.reg)) return refuse(skip::kNoRegister);
+    if (!s.Hex(next.value)) return refuse(skip::kNoValue);
+    f = next;
+    if (skip) *skip = nullptr;
     return true;
 }
 
@@ -86,15 +104,39 @@ std::uint8_t ToggleRfBit(CDeviceCommands& dev, int bank, int reg, int bit, bool 
     return value;
 }
 
+namespace {
+
+// One access of a save: false, after the message that nothing was written, when it fails.
+bool AccessForSave(CDeviceCommands& dev, int mode, int bank, int reg, std::uint8_t& value,
+                   const std::string& path) {
+    if (dev.RfAccess(mode, unsigned(bank), unsigned(reg), value) == 0) return true;
+    const std::string what = Format("RF bank %d R%d", bank, reg);
+    ShowMessage(mode == 0 ? ReadFailedText(what, path) : WriteFailedText(what, path));
+    return false;
+}
+
+} // namespace
+
 bool RunRfScript(CDeviceCommands& dev, const std::string& path, IScriptLog& log) {
     FileHandle f(path, "r");
     if (!f) return false;
     log.Clear();
+    RunnerSummary run;
     ScriptFields fields;
     std::string line;
-    while (ReadTextLine(f.get(), line)) {
-        const ScriptStep step = ParseScriptLine(line, fields);
-        if (step == ScriptStep::Skip) continue;
+    bool cut = false;
+    for (int number = 1; ReadTextLine(f.get(), line, kTextLineChars, &cut); ++number) {
+        if (cut) {
+            run.Skipped(number, skip::kTooLong);
+            continue;
+        }
+        if (IsBlankOrComment(line)) continue;
+        const char* why = nullptr;
+        const ScriptStep step = ParseScriptLine(line, fields, &why);
+        if (step == ScriptStep::Skip) {
+            run.Skipped(number, why);
+            continue;
+        }
         std::uint8_t value = std::uint8_t(fields.value);
         if (step == ScriptStep::Write) {
             dev.RfAccess(1, unsigned(fields.bank), unsigned(fields.reg), value);
@@ -103,31 +145,46 @@ bool RunRfScript(CDeviceCommands& dev, const std::string& path, IScriptLog& log)
             dev.RfAccess(0, unsigned(fields.bank), unsigned(fields.reg), value);
         }
         log.Add(ScriptLogText(step, fields.bank, fields.reg, value));
+        run.Applied();
     }
+    log.Add(run.Text());
     return true;
 }
 
 bool SaveRfRegisters(CDeviceCommands& dev, const std::string& path) {
-    FileHandle f(path, "w");
-    if (!f) return false;
+    SavedFile f(path);
+    if (!f.Open()) return false;
+    std::string text;
     for (int bank : kSavedBanks)
         for (int reg = 0; reg < kRegistersPerBank; ++reg) {
             std::uint8_t value = 0;
-            dev.RfAccess(0, unsigned(bank), unsigned(reg), value);
-            f.Put(RegisterFileLine(bank, reg, value));
+            if (!AccessForSave(dev, 0, bank, reg, value, path)) return false;
+            text += RegisterFileLine(bank, reg, value);
         }
-    return true;
+    f.Put(text);
+    return f.Commit();
 }
 
-bool LoadRfRegisters(CDeviceCommands& dev, const std::string& path) {
+bool LoadRfRegisters(CDeviceCommands& dev, const std::string& path, RunnerSummary* summary) {
     FileHandle f(path, "r");
     if (!f) return false;
+    RunnerSummary run;
     RegisterFields fields;
     std::string line;
-    while (ReadTextLine(f.get(), line)) {
-        if (!ParseRegisterLine(line, fields)) continue;
-        std::uint8_t value = std::uint8_t(fields.value);
-        dev.RfAccess(1, unsigned(fields.bank), unsigned(fields.reg), value);
+    bool cut = false;
+    for (int number = 1; ReadTextLine(f.get(), line, kTextLineChars, &cut); ++number) {
+        const char* why = nullptr;
+        if (cut) {
+            run.Skipped(number, skip::kTooLong);
+        } else if (IsBlankOrComment(line)) {
+            continue;
+        } else if (!ParseRegisterLine(line, fields, &why)) {
+            run.Skipped(number, why);
+        } else {
+            std::uint8_t value = std::uint8_t(fields.value);
+            dev.RfAccess(1, unsigned(fields.bank), unsigned(fields.reg), value);
+            run.Applied();
+        }
     }
     f.Close();
     std::uint8_t cal = 0;
@@ -135,35 +192,40 @@ bool LoadRfRegisters(CDeviceCommands& dev, const std::string& path) {
     cal |= kVcoCalBit;
     dev.RfAccess(1, 0, kVcoCalRegister, cal);
     Sleep(5);
+    if (summary) *summary = run;
     return true;
 }
 
 bool DumpBankForAte(CDeviceCommands& dev, const std::string& path, int bank) {
-    FileHandle f(path, "w");
-    if (!f) return false;
+    SavedFile f(path);
+    if (!f.Open()) return false;
+    std::string text;
     for (int reg = 0; reg < kRegistersPerBank; ++reg) {
         std::uint8_t value = 0;
-        dev.RfAccess(0, unsigned(bank), unsigned(reg), value);
-        f.Put(AteDumpLine(bank, reg, value));
+        if (!AccessForSave(dev, 0, bank, reg, value, path)) return false;
+        text += AteDumpLine(bank, reg, value);
     }
-    return true;
+    f.Put(text);
+    return f.Commit();
 }
 
 bool TestRegisterReadWrite(CDeviceCommands& dev, const std::string& path, int bank, int registerCount) {
-    FileHandle f(path, "w");
-    if (!f) return false;
-    f.Put(kTestFileHeader);
+    SavedFile f(path);
+    if (!f.Open()) return false;
+    std::string text = kTestFileHeader;
     for (int reg = 0; reg < registerCount; ++reg) {
         for (unsigned v = 0; v <= 0xFF; ++v) {
             std::uint8_t written = std::uint8_t(v);
-            dev.RfAccess(1, unsigned(bank), unsigned(reg), written);
             std::uint8_t read = 0;
-            dev.RfAccess(0, unsigned(bank), unsigned(reg), read);
-            f.Put(TestLine(reg, std::uint8_t(v), read));
+            if (!AccessForSave(dev, 1, bank, reg, written, path) ||
+                !AccessForSave(dev, 0, bank, reg, read, path))
+                return false;
+            text += TestLine(reg, std::uint8_t(v), read);
         }
-        f.Put(kTestFileSeparator);
+        text += kTestFileSeparator;
     }
-    return true;
+    f.Put(text);
+    return f.Commit();
 }
 
 } // namespace vq::rf

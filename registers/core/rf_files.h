@@ -2,6 +2,8 @@
 // device sequences that read and write them. No widgets.
 #pragma once
 
+#include "formats/runner_summary.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -22,9 +24,10 @@ struct ScriptFields {
 };
 enum class ScriptStep { Skip, Write, Read };
 // "1 2 5 3F" writes 0x3F to R5 of bank 2 (operation with non-zero low byte);
-// "0 0 12" reads R12 of bank 0. A line without an operation number (blank,
-// comment) is skipped.
-ScriptStep ParseScriptLine(const std::string& line, ScriptFields& fields);
+// "0 0 12" reads R12 of bank 0. A line whose first word is not a decimal
+// number, or that lacks the bank, the register or a write's value, is
+// skipped: `skip` (when given) says why.
+ScriptStep ParseScriptLine(const std::string& line, ScriptFields& fields, const char** skip = nullptr);
 // "W:\tBank%02d, RF R%d\t= 0x%02X\n" / "R:\t..." log texts.
 std::string ScriptLogText(ScriptStep step, int bank, int reg, std::uint8_t value);
 
@@ -35,10 +38,10 @@ struct RegisterFields {
     unsigned value = 0;
 };
 std::string RegisterFileLine(int bank, int reg, std::uint8_t value);
-// Reads bank, register (decimal) and value (hexadecimal) into `fields`,
-// keeping the previous numbers for the fields the line does not supply.
-// False when the line has no number at all (nothing to write).
-bool ParseRegisterLine(const std::string& line, RegisterFields& fields);
+// Reads bank, register (decimal) and value (hexadecimal) into `fields`.
+// False, with the reason in `skip` (when given), when the first word is not
+// a decimal number or a field is missing; `fields` is then unchanged.
+bool ParseRegisterLine(const std::string& line, RegisterFields& fields, const char** skip = nullptr);
 
 // "%d  %03d = %02X\n" of the ATE dump.
 std::string AteDumpLine(int bank, int reg, std::uint8_t value);
@@ -64,13 +67,15 @@ class IScriptLog {
 std::uint8_t ToggleRfBit(CDeviceCommands& dev, int bank, int reg, int bit, bool clear);
 
 // Device sequences. Each returns false, having done nothing, when its file
-// cannot be opened or created.
-// Runs every line of an RF script; the log is cleared once the file is open.
+// cannot be opened or created. The savers also return false, with a
+// message, when a register access fails: the old file is left as it was.
+// Runs every line of an RF script; the log is cleared once the file is open
+// and ends with the run's summary.
 bool RunRfScript(CDeviceCommands& dev, const std::string& path, IScriptLog& log);
 // Banks 0, 4, 5, 6, 7, registers 0..63 each: 320 lines.
 bool SaveRfRegisters(CDeviceCommands& dev, const std::string& path);
 // Writes every line's register, then sets the VCO calibration bit and waits 5 ms.
-bool LoadRfRegisters(CDeviceCommands& dev, const std::string& path);
+bool LoadRfRegisters(CDeviceCommands& dev, const std::string& path, RunnerSummary* summary = nullptr);
 // Registers 0..63 of one bank in the ATE dump format.
 bool DumpBankForAte(CDeviceCommands& dev, const std::string& path, int bank);
 // Writes every value 0..255 to registers 0..registerCount-1 of one bank and

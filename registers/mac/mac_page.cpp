@@ -4,11 +4,13 @@
 #include "base/services.h"
 #include "controls/hex_edit.h"
 #include "device/device_commands.h"
+#include "formats/runner_summary.h"
 #include "formats/text_files.h"
 #include "ui/ui_services.h"
 
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -100,6 +102,9 @@ CMACPage::CMACPage(QWidget* parent) : QAPage(QStringLiteral("MAC"), parent) {
     auto* loadScript = new QPushButton(QStringLiteral("Load Script"));
     bottom->addWidget(loadScript, 0, Qt::AlignTop);
     top->addLayout(bottom);
+    status_ = new QLabel;
+    status_->setObjectName(QStringLiteral("statusLine"));
+    top->addWidget(status_);
 
     baseAddress_->setText(QString::fromStdString(Format("(%08X) (%08X)", logicalBase_, physicalBase_)));
 
@@ -152,6 +157,14 @@ void CMACPage::ReadRegion() {
     ShowDump();
 }
 
+void CMACPage::ShowStatus(const std::string& text) {
+    status_->setText(QString::fromStdString(text));
+}
+
+void CMACPage::ShowSaved(const std::string& path, bool saved) {
+    ShowStatus(saved ? "Saved " + path + "." : path + " was not saved.");
+}
+
 void CMACPage::OnReadAll() {
     ReadRegion();
 }
@@ -198,7 +211,8 @@ void CMACPage::OnSaveAs() {
         FileDialogs().SaveFile(QStringLiteral("Save As"), ProgramDirectory(),
                                QStringLiteral("HW Memory content content File (*.bin)|*.bin||"));
     if (chosen.isEmpty()) return;
-    space_.SaveContentFile(WithExtensionIfNone(Path(chosen), ".bin"));
+    const std::string path = WithExtensionIfNone(Path(chosen), ".bin");
+    ShowSaved(path, space_.SaveContentFile(path));
 }
 
 void CMACPage::OnScriptFile() {
@@ -207,10 +221,18 @@ void CMACPage::OnScriptFile() {
     if (!chosen.isEmpty()) {
         WaitCursor wait;
         CDeviceCommands dev;
-        space_.RunRegisterFile(dev, WithExtensionIfNone(Path(chosen), ".mac"), [this](int index) {
-            // The list follows the region; it is read at the end of the file.
-            regions_->setCurrentIndex(index);
-        });
+        const std::string path = WithExtensionIfNone(Path(chosen), ".mac");
+        RunnerSummary summary;
+        const bool ran = space_.RunRegisterFile(
+            dev, path,
+            [this](int index) {
+                // The list follows the region; it is read at the end of the file.
+                regions_->setCurrentIndex(index);
+            },
+            &summary);
+        if (ran)
+            ShowStatus(QFileInfo(QFile::decodeName(path.c_str())).fileName().toStdString() + ": " +
+                       summary.Text());
     }
     ReadRegion();
 }
@@ -219,27 +241,35 @@ void CMACPage::OnMemoryTest() {
     const int region = space_.RegionIndex();
     if (region != kMacRegionSharedMemory && region != kMacRegionPacketBuf) return;
     constexpr int kPasses = 100;
-    // 8192 writes and 32 reads per pass on the packet buffer: show where the test stands.
-    QProgressDialog progress(QStringLiteral("RW/TEST: pass 0 of %1").arg(kPasses), QString(), 0, kPasses,
-                             this);
+    // 8192 writes and 32 reads per pass on the packet buffer: show where the
+    // test stands; Cancel ends it after the pass under way.
+    QProgressDialog progress(QStringLiteral("RW/TEST: pass 0 of %1").arg(kPasses), QStringLiteral("Cancel"),
+                             0, kPasses, this);
     progress.setWindowTitle(QStringLiteral("RW/TEST"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(0);
     progress.setAutoClose(false);
+    progress.setAutoReset(false); // a reset at the maximum would empty the bar at the last pass
     progress.setValue(0);
     progress.show();
     ProcessUiEvents();
+    MacSpace::TestRun run;
     {
         WaitCursor wait;
         CDeviceCommands dev;
-        space_.MemoryTest(dev, kPasses, [&](int pass) {
+        run = space_.RunMemoryTest(dev, kPasses, [&](int pass) {
             progress.setLabelText(QStringLiteral("RW/TEST: pass %1 of %2").arg(pass).arg(kPasses));
             progress.setValue(pass);
             ProcessUiEvents();
+            return !progress.wasCanceled();
         });
     }
-    progress.close();
+    // The result box comes after the progress dialog, so nothing stands in
+    // front of it (hidden, not closed: closing counts as Cancel and empties the bar).
+    progress.hide();
+    ProcessUiEvents();
     ShowDump();
+    MacSpace::ShowTestResult(run.result);
 }
 
 void CMACPage::OnDump() {
@@ -249,7 +279,7 @@ void CMACPage::OnDump() {
     // The save dialog of "Dump" asks before replacing a file and before creating one.
     const std::string path = WithTxtIfMissing(Path(chosen));
     if (!ConfirmReplaceOrCreate(path)) return;
-    space_.SaveDumpText(path);
+    ShowSaved(path, space_.SaveDumpText(path));
 }
 
 void CMACPage::OnLoadScript() {

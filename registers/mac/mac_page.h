@@ -7,6 +7,7 @@
 #include "ui/qa_page.h"
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -31,6 +32,8 @@ class CMACPage : public QAPage {
     QRadioButton* WriteRadio() const { return writeRadio_; }
     QPushButton* ResetNicButton() const { return resetNic_; }
     QListWidget* ScriptLog() const { return log_; }
+    // One line under the page: what the last register file run or save did.
+    QLabel* StatusLine() const { return status_; }
     int LogCount() const { return logCount_; }
     int Mode() const { return mode_; } // 0 read, 1 write
 
@@ -56,6 +59,9 @@ class CMACPage : public QAPage {
     // Re-reads the current region and hands the dump to the hex view.
     void ReadRegion();
     void ShowDump();
+    void ShowStatus(const std::string& text);
+    // "Saved <file>." or "<file> was not saved." after a saver's result.
+    void ShowSaved(const std::string& path, bool saved);
 
     MacSpace space_;
     CHexEdit* hex_ = nullptr;
@@ -67,6 +73,7 @@ class CMACPage : public QAPage {
     QRadioButton* writeRadio_ = nullptr;
     QPushButton* resetNic_ = nullptr;
     QListWidget* log_ = nullptr;
+    QLabel* status_ = nullptr;
     int logCount_ = 0;
     int mode_ = 0;
     // Base addresses of the memory window: not used on this link.

@@ -14,6 +14,7 @@
 #include <QBoxLayout>
 #include <QComboBox>
 #include <QEvent>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -154,6 +155,11 @@ CRFPage::CRFPage(QWidget* parent)
     loadButton_ = Named(new QPushButton(QStringLiteral("Load Rf Regs"), this), 1916);
     connect(loadButton_, &QPushButton::clicked, this, &CRFPage::OnLoadRfRegs);
     scriptBox->addWidget(loadButton_, 2, 1);
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("statusLine"));
+    status_->setWordWrap(true);
+    status_->setMaximumWidth(460);
+    scriptBox->addWidget(status_, 3, 0, 1, 2);
     bottom->addLayout(scriptBox);
     bottom->addStretch();
     outer_->addStretch(1);
@@ -358,6 +364,14 @@ void CRFPage::OnLoadScript() {
     if (done) Refresh();
 }
 
+void CRFPage::ShowStatus(const QString& path, const std::string& text) {
+    status_->setText(QFileInfo(path).fileName() + QStringLiteral(": ") + Qs(text));
+}
+
+void CRFPage::ShowSaved(const QString& path, bool saved) {
+    ShowStatus(path, saved ? "saved." : "not saved.");
+}
+
 void CRFPage::OnSaveRfRegs() {
     QString path = FileDialogs().SaveFile(QStringLiteral("Open Script File"), ProgramDirectory(),
                                           QString::fromLatin1(kRegisterFilter));
@@ -365,8 +379,12 @@ void CRFPage::OnSaveRfRegs() {
     path = Qs(rf::WithTxtExtension(path.toStdString()));
     if (!ConfirmReplace(path.toStdString())) return;
     CDeviceCommands dev;
-    WaitCursor wait;
-    rf::SaveRfRegisters(dev, path.toStdString());
+    bool saved;
+    {
+        WaitCursor wait;
+        saved = rf::SaveRfRegisters(dev, path.toStdString());
+    }
+    ShowSaved(path, saved);
 }
 
 void CRFPage::OnLoadRfRegs() {
@@ -374,12 +392,15 @@ void CRFPage::OnLoadRfRegs() {
                                                 QString::fromLatin1(kRegisterFilter));
     if (path.isEmpty()) return;
     CDeviceCommands dev;
+    RunnerSummary summary;
     bool done;
     {
         WaitCursor wait;
-        done = rf::LoadRfRegisters(dev, path.toStdString());
+        done = rf::LoadRfRegisters(dev, path.toStdString(), &summary);
     }
-    if (done) Refresh();
+    if (!done) return;
+    ShowStatus(path, summary.Text());
+    Refresh();
 }
 
 void CRFPage::OnDumpForAte() {
@@ -388,8 +409,12 @@ void CRFPage::OnDumpForAte() {
     if (path.isEmpty()) return;
     path = Qs(rf::WithTxtExtension(path.toStdString()));
     CDeviceCommands dev;
-    WaitCursor wait;
-    rf::DumpBankForAte(dev, path.toStdString(), State().rfBank);
+    bool saved;
+    {
+        WaitCursor wait;
+        saved = rf::DumpBankForAte(dev, path.toStdString(), State().rfBank);
+    }
+    ShowSaved(path, saved);
 }
 
 void CRFPage::OnTestReadWrite() {
@@ -398,8 +423,12 @@ void CRFPage::OnTestReadWrite() {
     if (path.isEmpty()) return;
     path = Qs(WithExtensionIfNone(path.toStdString(), ".txt"));
     CDeviceCommands dev;
-    WaitCursor wait;
-    rf::TestRegisterReadWrite(dev, path.toStdString(), State().rfBank);
+    bool saved;
+    {
+        WaitCursor wait;
+        saved = rf::TestRegisterReadWrite(dev, path.toStdString(), State().rfBank);
+    }
+    ShowSaved(path, saved);
 }
 
 } // namespace vq

@@ -47,6 +47,8 @@ class CRFPage : public CRFBankPage {
     void OnTestReadWrite();
 
     double VcoValue() const { return vcoValue_; }
+    // What the last register file load or save did.
+    QLabel* StatusLine() const { return status_; }
 
   protected:
     void OnInitDialog() override;
@@ -59,6 +61,8 @@ class CRFPage : public CRFBankPage {
     void Show(QLineEdit* edit, QString& value, const QString& text);
     void ShowSynthValues(int index);
     void ShowChipInfo();
+    void ShowStatus(const QString& path, const std::string& text);
+    void ShowSaved(const QString& path, bool saved);
 
     QLabel* chipInfo_ = nullptr;
     QLineEdit* vcoEdit_ = nullptr;
@@ -79,6 +83,7 @@ class CRFPage : public CRFBankPage {
     QComboBox* crystalCombo_ = nullptr;
     QComboBox* rdivCombo_ = nullptr;
     QListWidget* logList_ = nullptr;
+    QLabel* status_ = nullptr;
     QPushButton* loadScriptButton_ = nullptr;
     QPushButton* saveButton_ = nullptr;
     QPushButton* loadButton_ = nullptr;

@@ -68,12 +68,18 @@ TEST(BbpText, ScriptAndPapdLines) {
     EXPECT_EQ(std::pair(int(s.reg), int(s.value)), std::pair(44, 0xFF));
     ASSERT_TRUE(ParseScriptLine("256 9 1", op, s)); // operation's low 8 bits are 0: a read
     EXPECT_FALSE(s.write);
-    // A line without a leading number keeps the operation and is not an access;
-    // incomplete lines are not run with stale values.
-    op = 1;
-    for (const char* bad : {"; 0 5", "", "1 66", "1 66 zz", "0", "1,66,20"})
-        EXPECT_FALSE(ParseScriptLine(bad, op, s));
-    EXPECT_EQ(op, 1);
+    // A line without a leading number is not an access; incomplete lines are
+    // not run with stale values.
+    const std::pair<const char*, const char*> bad[] = {
+        {"; 0 5", skip::kNotANumber},   {"", skip::kNotANumber},        {"1 66", skip::kNoValue},
+        {"1 66 zz", skip::kNoValue},    {"0", skip::kNoRegister},       {"1,66,20", skip::kNotANumber},
+        {"abc 1 2", skip::kNotANumber}, {"1a 66 2", skip::kNotANumber},
+    };
+    for (const auto& [line, why] : bad) {
+        const char* got = nullptr;
+        EXPECT_FALSE(ParseScriptLine(line, op, s, &got)) << line;
+        EXPECT_STREQ(got, why) << line;
+    }
     EXPECT_TRUE(ParseScriptLine("99999999999999999999999 1 2", op, s)); // huge numbers wrap
 
     std::uint8_t v = 0;
@@ -163,9 +169,12 @@ TEST_F(BbpFilesTest, LoaderSkipsCommentsBlanksAndLinesWithoutValue) {
                               "  ; 015 = 11\n"
                               "016 = 0e"); // last line without line end
     board->ClearLog();
-    ASSERT_TRUE(LoadRegisterFile(dev, Path("in.txt")));
+    RunnerSummary summary;
+    ASSERT_TRUE(LoadRegisterFile(dev, Path("in.txt"), &summary));
     EXPECT_EQ(BbpWrites(),
               (std::vector<std::pair<int, int>>{{10, 0xAB}, {11, 0xCD}, {12, 0x3F}, {16, 0x0E}}));
+    // Comments and blank lines are neither applied nor skipped.
+    EXPECT_EQ(summary.Text(), "4 lines applied, 2 skipped (first: line 7, no value).");
     EXPECT_FALSE(LoadRegisterFile(dev, Path("missing.txt")));
 }
 
@@ -179,7 +188,9 @@ TEST_F(BbpFilesTest, ScriptWritesR66OnEveryPathAndLogs) {
         EXPECT_EQ(board->R66(path), 0x20) << "path " << path;
     EXPECT_EQ(board->RawBbp(70), 0x7F);
     EXPECT_EQ(log, (std::vector<std::string>{"W:\tBBP R66\t= 0x20\n", "R:\tBBP R66\t= 0x20\n",
-                                             "W:\tBBP R70\t= 0x7F\n", "R:\tBBP R44\t= 0x44\n"}));
+                                             "W:\tBBP R70\t= 0x7F\n", "R:\tBBP R44\t= 0x44\n",
+                                             "4 lines applied, 2 skipped (first: line 6, the first word is "
+                                             "not a number)."}));
     // The R66 write: three R27 reads, three R27 writes, three R66 writes; the
     // incomplete "1 5" sends nothing.
     const auto writes = BbpWrites();
@@ -189,7 +200,7 @@ TEST_F(BbpFilesTest, ScriptWritesR66OnEveryPathAndLogs) {
 
     // A script that cannot be opened leaves the log alone.
     EXPECT_FALSE(RunScript(dev, Path("missing.txt"), log));
-    EXPECT_EQ(log.size(), 4u);
+    EXPECT_EQ(log.size(), 5u);
 }
 
 TEST_F(BbpFilesTest, PapdDumpThenWriteLeavesTableAndR4) {
@@ -211,7 +222,9 @@ TEST_F(BbpFilesTest, PapdDumpThenWriteLeavesTableAndR4) {
 
     // An edited file changes the table; lines without a value use up no entry.
     WriteFile(path, "0x11\n\nno value here\n0X22\n");
-    ASSERT_TRUE(WritePapdTable(dev, path));
+    RunnerSummary summary;
+    ASSERT_TRUE(WritePapdTable(dev, path, &summary));
+    EXPECT_EQ(summary.Text(), "2 lines applied, 1 skipped (first: line 3, no value).");
     EXPECT_EQ(std::vector<int>({papd->Papd(0), papd->Papd(1), papd->Papd(2)}),
               std::vector<int>({0x11, 0x22, before[2]}));
     // Lines past the table's end do not wrap onto entry 0.
@@ -219,8 +232,9 @@ TEST_F(BbpFilesTest, PapdDumpThenWriteLeavesTableAndR4) {
     for (int i = 0; i < 300; ++i)
         text += i < 256 ? "0xAA\n" : "0x55\n";
     WriteFile(path, text);
-    ASSERT_TRUE(WritePapdTable(dev, path));
+    ASSERT_TRUE(WritePapdTable(dev, path, &summary));
     EXPECT_EQ(papd->Papd(0), 0xAA);
+    EXPECT_EQ(summary.Text(), "256 lines applied, 44 skipped (first: line 257, past the end of the table).");
 }
 
 TEST_F(BbpFilesTest, CaptureDumpsHandshakeAndFiles) {

@@ -181,16 +181,17 @@ TEST_F(BbpPageTest, PageOneFileActions) {
     EXPECT_EQ(dialogs.calls.back().title, "Open BBP Script File");
     EXPECT_EQ(dialogs.calls.back().filter, "BBP script Files(*.txt)|*.txt||");
     EXPECT_EQ(dialogs.calls.back().directory, ProgramDirectory());
-    ASSERT_EQ(p1.ScriptLog()->count(), 3);
-    EXPECT_EQ(p1.LogCount(), 3);
+    ASSERT_EQ(p1.ScriptLog()->count(), 4);
+    EXPECT_EQ(p1.LogCount(), 4);
     EXPECT_EQ(p1.ScriptLog()->item(0)->text(), "W:\tBBP R66\t= 0x20");
-    EXPECT_EQ(p1.ScriptLog()->currentRow(), 2);
+    EXPECT_EQ(p1.ScriptLog()->item(3)->text(), "3 lines applied, 0 skipped.");
+    EXPECT_EQ(p1.ScriptLog()->currentRow(), 3);
     EXPECT_EQ(p1.RegisterField(7)->text(), "C3");
     // A cancelled dialog or a missing script leaves the log.
     dialogs.answers = {QString(), file("none.txt")};
     p1.OnLoadScript();
     p1.OnLoadScript();
-    EXPECT_EQ(p1.LogCount(), 3);
+    EXPECT_EQ(p1.LogCount(), 4);
 
     // Save: ".txt" appended, create and replace questions; No keeps the file.
     board->RawBbp(9) = 0x99;
@@ -212,6 +213,7 @@ TEST_F(BbpPageTest, PageOneFileActions) {
     FindButton(&p1, "Load Bbp Regs")->click();
     EXPECT_EQ(dialogs.calls.back().title, "Open BBP File");
     EXPECT_EQ(board->RawBbp(9), 0x99);
+    EXPECT_EQ(p1.StatusLine()->text(), "regs.txt: 1280 lines applied, 0 skipped.");
     EXPECT_EQ(p1.RegisterField(9)->text(), "99");
 
     // PAPD: ".txt" always appended to the dump's name; the write restores the table.
@@ -220,12 +222,14 @@ TEST_F(BbpPageTest, PageOneFileActions) {
     FindButton(&p1, "Dump")->click();
     EXPECT_EQ(dialogs.calls.back().title, "Open File");
     EXPECT_EQ(dialogs.calls.back().filter, "txt Files(*.txt)|*.txt||");
+    EXPECT_EQ(p1.StatusLine()->text(), "papd.txt: saved.");
     papd->SetPapd(10, std::uint8_t(e10 ^ 0xFF));
     dialogs.answers = {file("papd.txt")};
     FindButton(&p1, "Write")->click();
     EXPECT_FALSE(dialogs.calls.back().save);
     EXPECT_EQ(papd->Papd(10), e10);
     EXPECT_EQ(board->RawBbp(4), r4);
+    EXPECT_EQ(p1.StatusLine()->text(), "papd.txt: 256 lines applied, 0 skipped.");
 
     // The hidden ADC dump, reached through its action.
     dialogs.answers = {file("cap.bbp")};

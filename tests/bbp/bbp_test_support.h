@@ -18,6 +18,9 @@ class BbpFixture : public vq::test::GuiBoardTest, protected vq::test::ScratchFil
     void SetUp() override {
         GuiBoardTest::SetUp();
         vq::State().antennaConfig = 0x33; // three receive paths
+        // Board time stands still unless a test moves it: the receiver
+        // calibration's 3 ms must not depend on how fast the build runs.
+        board->SetClock([this] { return boardUs; });
         papd = board->Device<vq::agent::BbpPapdDevice>();
         ASSERT_NE(papd, nullptr);
     }
@@ -38,6 +41,7 @@ class BbpFixture : public vq::test::GuiBoardTest, protected vq::test::ScratchFil
         return out;
     }
     vq::agent::BbpPapdDevice* papd = nullptr;
+    std::uint64_t boardUs = 0;
     vq::CDeviceCommands dev;
 };
 

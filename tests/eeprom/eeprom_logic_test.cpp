@@ -479,3 +479,54 @@ TEST_F(EepromLogicTest, SaveAsWritesTheFreshContent) {
     logic.ReadTypeText();
     EXPECT_EQ(logic.typeText, "E-fuse");
 }
+
+TEST_F(EepromLogicTest, WritesShowWhatTheyChangedWithoutAnotherRead) {
+    // The hex view, the MAC address texts and the LED drop-downs kept their
+    // old values until "Read ALL".
+    auto write = [&](bool valueMode, const char* offset, const char* value, const char* length) {
+        logic.mode = 1;
+        logic.valueMode = valueMode;
+        logic.offsetText = offset;
+        logic.valueText = value;
+        logic.lengthText = length;
+        logic.ReadWrite();
+    };
+    logic.ReadAll();
+    logic.ReadMacAddresses();
+    logic.polarity = 0;
+    logic.ShowLedFields();
+    ASSERT_NE(logic.ledItems[0], 3);
+    board->ClearLog();
+    write(true, "35", "12", "0");
+    EXPECT_EQ(image[0x35], 0x12);
+    write(true, "5", "ab", "0");
+    EXPECT_EQ(logic.macTexts[0].substr(2, 2), "AB");
+    write(true, "3C", "03", "0"); // LED G Radio Off: fast blink
+    EXPECT_EQ(logic.ledItems[0], 3);
+    std::memcpy(image + 0x28, "\xA0\xA1\xA2\xA3\xA4\xA5", 6);
+    write(false, "28", "00", "6");
+    EXPECT_EQ(logic.macTexts[1], "A0A1A2A3A4A5");
+    logic.macTexts[2] = "0123456789AB";
+    logic.SetMacAddress(2);
+    EXPECT_EQ(MacText(image + 0x2E), "0123456789AB");
+    EXPECT_EQ(CountCommands(cmd::EepromReadBulk), 0u); // shown from what was written, not read back
+
+    std::vector<std::uint8_t> file(512);
+    for (int i = 0; i < 512; ++i)
+        file[i] = std::uint8_t(0x40 + i);
+    file[0x3C] = 0x02; // slow blink
+    logic.LoadFile(TempFile(file));
+    EXPECT_EQ(logic.macTexts[2], MacText(file.data() + 0x2E));
+    EXPECT_EQ(logic.ledItems[0], 2);
+}
+
+TEST_F(EepromLogicTest, LoadFileNeedsTheCurrentContent) {
+    // The file is laid over the content it replaces: without it, stale bytes
+    // (the kept TX power ranges among them) would go to the EEPROM.
+    const std::string content = TempFile(std::vector<std::uint8_t>(512, 0x77));
+    logic.keepTxPower = true;
+    board->faults.failCommand = cmd::EepromReadBulk;
+    logic.LoadFile(content);
+    EXPECT_EQ(CountCommands(cmd::EepromWriteAll), 0u);
+    EXPECT_EQ(prompter.Last(), "The content could not be read: " + content + " was not loaded.");
+}

@@ -9,6 +9,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 using namespace vq;
@@ -241,4 +243,48 @@ TEST_F(HexEditTest, DraggingBelowTheWindowScrollsAndExtendsTheSelection) {
     const int top = edit.Top();
     QTest::qWait(80);
     EXPECT_EQ(edit.Top(), top);
+}
+
+TEST_F(HexEditTest, HexSelectionsHoldBothEndBytesInEitherDirection) {
+    // A right-to-left drag from byte 9 to byte 4 copied only bytes 5..8.
+    std::uint8_t data[32];
+    for (int i = 0; i < 32; ++i)
+        data[i] = std::uint8_t(i);
+    edit.SetData(data, 32);
+    const int w = edit.CharWidth(), h = edit.LineHeight();
+    auto cell = [&](int byte, int digit) {
+        return QPoint((9 + 3 * (byte % 8) + digit) * w + w / 2, (byte / 8) * h + h / 2);
+    };
+    auto drag = [&](QPoint from, QPoint to) {
+        QTest::mousePress(edit.viewport(), Qt::LeftButton, {}, from);
+        QMouseEvent move(QEvent::MouseMove, QPointF(to), edit.viewport()->mapToGlobal(QPointF(to)),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(edit.viewport(), &move);
+        QTest::mouseRelease(edit.viewport(), Qt::LeftButton, {}, to);
+    };
+    auto shiftClick = [&](QPoint from, QPoint to) {
+        QTest::mouseClick(edit.viewport(), Qt::LeftButton, {}, from);
+        QTest::mouseClick(edit.viewport(), Qt::LeftButton, Qt::ShiftModifier, to);
+    };
+    const std::pair<const char*, std::function<void()>> cases[] = {
+        {"drag forward to a second digit", [&] { drag(cell(4, 0), cell(9, 1)); }},
+        {"drag backward", [&] { drag(cell(9, 0), cell(4, 0)); }},
+        {"shift+click forward to a second digit", [&] { shiftClick(cell(4, 1), cell(9, 1)); }},
+        {"shift+click backward", [&] { shiftClick(cell(9, 0), cell(4, 1)); }},
+        {"shift+left nine nibbles from byte 9",
+         [&] {
+             edit.SetCaret(9, kHexColHigh);
+             for (int i = 0; i < 9; ++i)
+                 QTest::keyClick(&edit, Qt::Key_Left, Qt::ShiftModifier);
+         }},
+    };
+    for (const auto& [name, select] : cases) {
+        SCOPED_TRACE(name);
+        select();
+        QTest::keyClick(&edit, Qt::Key_C, Qt::ControlModifier);
+        EXPECT_EQ(ClipboardBinary(), QByteArray("\x04\x05\x06\x07\x08\x09", 6));
+    }
+    // Ctrl+A, as the menu shows it, selects everything.
+    QTest::keyClick(&edit, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(std::pair(edit.SelectionStart(), edit.SelectionEnd()), std::pair(0, 32));
 }

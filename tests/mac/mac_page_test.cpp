@@ -3,8 +3,10 @@
 #include "registers/mac/mac_page.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -110,6 +112,7 @@ TEST_F(MacPageTest, RegisterFileSelectsTheRegionInTheList) {
     EXPECT_EQ(page->HexView()->Length(), 32768);
     EXPECT_EQ(page->Space().DumpWords()[0], 0x0D0C0B0Au);
     EXPECT_EQ(board->R66(1), 0x20);
+    EXPECT_EQ(page->StatusLine()->text(), QStringLiteral("set.mac: 3 lines applied, 0 skipped."));
     dialogs.answers = {QString::fromStdString(Path("absent.mac"))};
     Button("Script File")->click();
     EXPECT_EQ(prompter.Last(), "MAC Register File not found!");
@@ -121,15 +124,16 @@ TEST_F(MacPageTest, ScriptLogListsEveryLine) {
     Button("Load Script")->click();
     EXPECT_EQ(dialogs.calls.back().title, QStringLiteral("Open MAC Script File"));
     EXPECT_EQ(dialogs.calls.back().filter, QStringLiteral("MAC script Files(*.txt)|*.txt||"));
-    ASSERT_EQ(page->ScriptLog()->count(), 2);
-    EXPECT_EQ(page->LogCount(), 2);
+    ASSERT_EQ(page->ScriptLog()->count(), 3);
+    EXPECT_EQ(page->LogCount(), 3);
     EXPECT_EQ(page->ScriptLog()->item(0)->text(), QStringLiteral("W:\tMAC 0x1004\t= 0x0000000C"));
     EXPECT_EQ(page->ScriptLog()->item(1)->text(), QStringLiteral("R:\tMAC 0x1000\t= 0x94470101"));
-    EXPECT_EQ(page->ScriptLog()->currentRow(), 1);
+    EXPECT_EQ(page->ScriptLog()->item(2)->text(), QStringLiteral("2 lines applied, 0 skipped."));
+    EXPECT_EQ(page->ScriptLog()->currentRow(), 2);
     // A script that cannot be opened leaves the log as it is, silently.
     dialogs.answers = {QString::fromStdString(Path("absent.txt"))};
     Button("Load Script")->click();
-    EXPECT_EQ(page->ScriptLog()->count(), 2);
+    EXPECT_EQ(page->ScriptLog()->count(), 3);
     EXPECT_TRUE(prompter.Texts().empty());
 }
 
@@ -148,6 +152,52 @@ TEST_F(MacPageTest, MemoryTestButtonDoesNothingOnTheMacRegisterRegion) {
     EXPECT_EQ(prompter.Texts(), (std::vector<std::string>{"Memory compare ok!"}));
 }
 
+namespace {
+
+// Notes, with each message, whether the memory test's progress dialog still
+// stood in front of it and what its bar showed.
+struct ProgressWatchingPrompter : IPrompter {
+    explicit ProgressWatchingPrompter(QWidget* page) : page(page) {}
+    MsgResult Show(const std::string& text, MsgIcon, MsgButtons) override {
+        const auto* progress = page->findChild<QProgressDialog*>();
+        seen.push_back({text, progress && progress->isVisible(), progress ? progress->value() : -2});
+        return MsgResult::Ok;
+    }
+    QWidget* page;
+    std::vector<std::tuple<std::string, bool, int>> seen; // text, dialog visible, bar value
+};
+
+} // namespace
+
+TEST_F(MacPageTest, MemoryTestBarEndsFullCancelStopsAfterThePassAndTheResultComesInFront) {
+    WriteFile(Path("p.bin"), std::string(16, '\x3C'));
+    page->Space().contentFileName = Path("p.bin");
+    Select(kMacRegionSharedMemory);
+    board->SetLogging(false);
+    ProgressWatchingPrompter watcher(page.get());
+    SetPrompter(&watcher);
+    // {Cancel pressed during pass, passes run (one 5 ms pause per content file write)}
+    for (const auto [cancelInPass, passes] : {std::pair{0, 100}, std::pair{3, 3}}) {
+        SCOPED_TRACE(cancelInPass);
+        watcher.seen.clear();
+        int writes = 0;
+        pause.onSleep = [&](unsigned ms) {
+            if (ms == 5 && ++writes == cancelInPass) {
+                auto* cancel = page->findChild<QProgressDialog*>()->findChild<QPushButton*>();
+                EXPECT_EQ(cancel->text(), QStringLiteral("Cancel"));
+                cancel->click();
+            }
+        };
+        Button("RW/TEST")->click();
+        pause.onSleep = nullptr;
+        EXPECT_EQ(writes, passes);
+        // One result, with nothing in front of it; after all passes the bar is full, not reset to empty.
+        const std::tuple<std::string, bool, int> want{"Memory compare ok!", false, cancelInPass ? 3 : 100};
+        EXPECT_EQ(watcher.seen, (std::vector<std::tuple<std::string, bool, int>>{want}));
+    }
+    SetPrompter(&prompter);
+}
+
 TEST_F(MacPageTest, SaveAsAndDumpAppendTheirExtensions) {
     Select(kMacRegionCis);
     page->HexView()->SetCaret(0, kHexColHigh);
@@ -156,6 +206,7 @@ TEST_F(MacPageTest, SaveAsAndDumpAppendTheirExtensions) {
     Button("Save As...")->click();
     EXPECT_EQ(dialogs.calls.back().filter, QStringLiteral("HW Memory content content File (*.bin)|*.bin||"));
     EXPECT_EQ(ReadFile(Path("cis.bin")).size(), 256u);
+    EXPECT_EQ(page->StatusLine()->text().toStdString(), "Saved " + Path("cis.bin") + ".");
     Button("Dump")->click();
     EXPECT_EQ(dialogs.calls.back().title, QStringLiteral("Open File"));
     EXPECT_EQ(dialogs.calls.back().filter, QStringLiteral("MAC Files(*.txt)|*.txt||"));
@@ -167,4 +218,9 @@ TEST_F(MacPageTest, SaveAsAndDumpAppendTheirExtensions) {
     dialogs.answers = {QString::fromStdString(Path("words.txt"))};
     Button("Dump")->click();
     EXPECT_EQ(ReadFile(Path("words.txt")), "keep");
+    // A save that fails says so on the page as well as in its message.
+    dialogs.answers = {QString::fromStdString(Path("no/such/folder/x.bin"))};
+    Button("Save As...")->click();
+    EXPECT_EQ(page->StatusLine()->text().toStdString(), Path("no/such/folder/x.bin") + " was not saved.");
+    EXPECT_NE(prompter.Last().find("Cannot save " + Path("no/such/folder/x.bin")), std::string::npos);
 }

@@ -145,10 +145,17 @@ TEST_F(MacSpaceTest, RegisterFileKeywordsBbpFanOutAndFilesBesideIt) {
                                "\n"
                                "BANK 1\n"
                                "0x1004 0x0000000C\n"
-                               "0x8 ; a single token does nothing\n");
+                               "0x8 ; a single token does nothing\n"
+                               "BANK 9\n"
+                               "12g 5\n"
+                               "LOADFILE absent.bin\n");
     std::vector<int> banks;
     board->ClearLog();
-    ASSERT_TRUE(space.RunRegisterFile(dev, Path("set.mac"), [&](int b) { banks.push_back(b); }));
+    RunnerSummary summary;
+    ASSERT_TRUE(space.RunRegisterFile(
+        dev, Path("set.mac"), [&](int b) { banks.push_back(b); }, &summary));
+    EXPECT_EQ(summary.Text(), "6 lines applied, 4 skipped (first: line 9, no value).");
+    EXPECT_EQ(prompter.Texts(), (std::vector<std::string>{"HW Memory content File not found!"}));
     EXPECT_EQ(banks, (std::vector<int>{5, 1}));
     EXPECT_EQ(space.RegionIndex(), 1);
     EXPECT_EQ(Writes(),
@@ -167,6 +174,26 @@ TEST_F(MacSpaceTest, ScriptWritesAndReadsWithAbsoluteAddresses) {
     std::vector<std::string> log;
     ASSERT_TRUE(space.RunScript(dev, Path("script.txt"), [&](const std::string& l) { log.push_back(l); }));
     EXPECT_EQ(log,
-              (std::vector<std::string>{"W:\tMAC 0x1004\t= 0x0000000C\n", "R:\tMAC 0x1000\t= 0x94470101\n"}));
+              (std::vector<std::string>{"W:\tMAC 0x1004\t= 0x0000000C\n", "R:\tMAC 0x1000\t= 0x94470101\n",
+                                        "2 lines applied, 0 skipped."}));
     EXPECT_EQ(board->RawMac(0x1004), 0xCu);
+}
+
+TEST_F(MacSpaceTest, ScriptGarbageSendsNothingAndOneLineSaysWhat) {
+    // Prose once read MAC 0xA and 0xF; a 5000-digit number came back as
+    // twenty log lines. Each input line is one line of the run now.
+    WriteFile(Path("garbage.txt"), "a quick brown\n"
+                                   "fox jumps\n"
+                                   "\n"
+                                   "; comment\n" +
+                                       std::string(5000, '7') + "\n" + "1 0x1004 0xC\n" + "0 1004 zz\n" +
+                                       "1 1008\n");
+    std::vector<std::string> log;
+    board->ClearLog();
+    ASSERT_TRUE(space.RunScript(dev, Path("garbage.txt"), [&](const std::string& l) { log.push_back(l); }));
+    EXPECT_EQ(log,
+              (std::vector<std::string>{"W:\tMAC 0x1004\t= 0x0000000C\n", "R:\tMAC 0x1004\t= 0x0000000C\n",
+                                        "2 lines applied, 4 skipped (first: line 1, the first word is not "
+                                        "a number)."}));
+    EXPECT_EQ(MacAccesses(), (std::vector<Access>{{cmd::MacWrite, 0x1004, 0xC}, {cmd::MacRead, 0x1004, 0}}));
 }

@@ -48,7 +48,9 @@ TEST_F(RfFileSequences, SaveChangeLoadRestoresTheSavedBanks) {
             saved[b][r] = board->Rf(b, r);
     Fill(0x80);
     pause.Clear();
-    ASSERT_TRUE(LoadRfRegisters(dev, file));
+    RunnerSummary summary;
+    ASSERT_TRUE(LoadRfRegisters(dev, file, &summary));
+    EXPECT_EQ(summary.Text(), "320 lines applied, 0 skipped.");
     for (int b : kSavedBanks)
         for (unsigned r = 0; r < 64; ++r) {
             const std::uint8_t expect = (b == 0 && r == 4) ? std::uint8_t(saved[0][4] | 0x80) : saved[b][r];
@@ -77,8 +79,9 @@ TEST_F(RfFileSequences, ScriptWithWriteReadMalformedAndEmptyLines) {
     const std::string file = Path("script.txt");
     Write(file, "1 2 5 3F\n"
                 "0 4 7\n"
-                "1 3 x 77\n" // register and value missing: previous ones (R7, 0x3F) stay
+                "1 3 x 77\n" // no register: skipped, not run with the previous R7 and 0x3F
                 "\n"
+                "; comment\n"
                 "0 0 12\r\n");
     VectorLog log;
     log.lines.push_back("old");
@@ -86,10 +89,11 @@ TEST_F(RfFileSequences, ScriptWithWriteReadMalformedAndEmptyLines) {
     EXPECT_EQ(log.clears, 1);
     EXPECT_EQ(log.lines,
               (std::vector<std::string>{"W:\tBank02, RF R5\t= 0x3F\n", "R:\tBank04, RF R7\t= 0x5A\n",
-                                        "W:\tBank03, RF R7\t= 0x3F\n", "R:\tBank00, RF R12\t= 0x21\n"}));
+                                        "R:\tBank00, RF R12\t= 0x21\n",
+                                        "3 lines applied, 1 skipped (first: line 3, no register number)."}));
     EXPECT_EQ(board->Rf(2, 5), 0x3F);
     EXPECT_EQ(board->Rf(4, 7), 0x5A);
-    EXPECT_EQ(board->Rf(3, 7), 0x3F);
+    EXPECT_EQ(board->Rf(3, 7), 0x00);
     EXPECT_EQ(State().rfBank, 0);
 }
 

@@ -118,7 +118,7 @@ TEST(RfSynthTable, RowsAreConsistentWithTheVcoFrequency) {
     }
 }
 
-TEST(RfFiles, ScriptLinesKeepPreviousNumbersWhenMalformed) {
+TEST(RfFiles, ScriptLinesAreWholeOrSkipped) {
     ScriptFields f;
     EXPECT_EQ(ParseScriptLine("1 2 5 3F", f), ScriptStep::Write);
     EXPECT_EQ(f.bank, 2);
@@ -127,20 +127,23 @@ TEST(RfFiles, ScriptLinesKeepPreviousNumbersWhenMalformed) {
     EXPECT_EQ(ParseScriptLine("0 0 12", f), ScriptStep::Read);
     EXPECT_EQ(f.bank, 0);
     EXPECT_EQ(f.reg, 12);
-    EXPECT_EQ(f.value, 0x3Fu);
-    // Register missing: the previous register and value stay.
-    EXPECT_EQ(ParseScriptLine("1 4 zz 10", f), ScriptStep::Write);
-    EXPECT_EQ(f.bank, 4);
-    EXPECT_EQ(f.reg, 12);
-    EXPECT_EQ(f.value, 0x3Fu);
     // Operation 256: low byte zero, a read.
     EXPECT_EQ(ParseScriptLine("256 3 1", f), ScriptStep::Read);
     EXPECT_EQ(ParseScriptLine("\t 7  1  2  0x0a\r", f), ScriptStep::Write);
     EXPECT_EQ(f.value, 0x0Au);
-    EXPECT_EQ(ParseScriptLine("", f), ScriptStep::Skip);
-    EXPECT_EQ(ParseScriptLine("   \r", f), ScriptStep::Skip);
-    EXPECT_EQ(ParseScriptLine("; comment 1 2 3", f), ScriptStep::Skip);
+    // An incomplete or garbage line is not run with the previous line's numbers.
+    const std::pair<const char*, const char*> skipped[] = {
+        {"1 4 zz 10", skip::kNoRegister}, {"1 zz", skip::kNoBank},         {"1 4 5", skip::kNoValue},
+        {"0 4", skip::kNoRegister},       {"x1 2 3 4", skip::kNotANumber}, {"1a 2 3 4", skip::kNotANumber},
+        {"", skip::kNotANumber},
+    };
+    for (const auto& [line, why] : skipped) {
+        const char* got = nullptr;
+        EXPECT_EQ(ParseScriptLine(line, f, &got), ScriptStep::Skip) << line;
+        EXPECT_STREQ(got, why) << line;
+    }
     EXPECT_EQ(f.operation, 7);
+    EXPECT_EQ(f.value, 0x0Au);
 
     EXPECT_EQ(ScriptLogText(ScriptStep::Write, 2, 5, 0x3F), "W:\tBank02, RF R5\t= 0x3F\n");
     EXPECT_EQ(ScriptLogText(ScriptStep::Read, 4, 7, 0x0C), "R:\tBank04, RF R7\t= 0x0C\n");
@@ -155,9 +158,12 @@ TEST(RfFiles, RegisterAndDumpLines) {
     EXPECT_EQ(f.bank, 4);
     EXPECT_EQ(f.reg, 12); // leading zeros are decimal, not octal
     EXPECT_EQ(f.value, 0x3Cu);
-    ASSERT_TRUE(ParseRegisterLine("7 x", f));
-    EXPECT_EQ(f.bank, 7);
-    EXPECT_EQ(f.reg, 12);
+    const char* why = nullptr;
+    EXPECT_FALSE(ParseRegisterLine("7 x", f, &why));
+    EXPECT_STREQ(why, skip::kNoRegister);
+    EXPECT_FALSE(ParseRegisterLine("7 12", f, &why)); // once wrote the previous line's value to R12
+    EXPECT_STREQ(why, skip::kNoValue);
+    EXPECT_EQ(f.bank, 4); // a refused line changes nothing
     EXPECT_FALSE(ParseRegisterLine("", f));
     EXPECT_EQ(std::string(kTestFileSeparator), std::string(36, '=') + "\n");
 }

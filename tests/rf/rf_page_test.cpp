@@ -283,6 +283,7 @@ TEST_F(RfPageTest, SaveChangeLoadThroughTheFileDialogs) {
     EXPECT_EQ(dialogs.calls[0].filter, "rf Files(*.txt)|*.txt||");
     const std::string file = Path("bench.txt");
     EXPECT_EQ(Lines(file).size(), 320);
+    EXPECT_EQ(page.StatusLine()->text(), "bench.txt: saved.");
 
     board->Rf(0, 9) = 0x99;
     board->Rf(7, 63) = 0x00;
@@ -297,6 +298,7 @@ TEST_F(RfPageTest, SaveChangeLoadThroughTheFileDialogs) {
     EXPECT_EQ(board->Rf(0, 4), 0x84); // VCO calibration started
     EXPECT_EQ(Text(page, 1366 + 9), "09");
     EXPECT_EQ(Text(page, 1366 + 4), "84");
+    EXPECT_EQ(page.StatusLine()->text(), "bench.txt: 320 lines applied, 0 skipped.");
 
     // Saving over an existing file asks first; No keeps it.
     board->Rf(0, 0) = 0xEE;
@@ -331,10 +333,10 @@ TEST_F(RfPageTest, ScriptRunLogsIntoTheListAndRefreshes) {
     ASSERT_EQ(list->count(), 3);
     EXPECT_EQ(list->item(0)->text(), "W:\tBank00, RF R5\t= 0x3F");
     EXPECT_EQ(list->item(1)->text(), "R:\tBank04, RF R7\t= 0x12");
-    // "1 zz": a write with the previous bank, register and value.
-    EXPECT_EQ(list->item(2)->text(), "W:\tBank04, RF R7\t= 0x3F");
+    // "1 zz" does nothing; the run ends with its summary.
+    EXPECT_EQ(list->item(2)->text(), "2 lines applied, 1 skipped (first: line 3, no bank number).");
     EXPECT_EQ(list->currentRow(), 2);
-    EXPECT_EQ(board->Rf(4, 7), 0x3F);
+    EXPECT_EQ(board->Rf(4, 7), 0x12);
     EXPECT_EQ(Text(page, 1366 + 5), "3F");
 }
 
