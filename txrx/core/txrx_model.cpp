@@ -426,7 +426,7 @@ int BuildStartTxPayload(CDeviceCommands& dev, const TxFrameInputs& in, const TxD
         std::size_t n = body.size();
         if (std::size_t(budget) < n) n = std::size_t(budget);
         if (n > kFrameArea - L) n = kFrameArea - L; // the frame area holds 512 bytes
-        std::memcpy(frame + L, body.data(), n);
+        if (n) std::memcpy(frame + L, body.data(), n); // an empty payload text has no bytes at all
         L += n;
     }
 
