@@ -70,6 +70,17 @@ class RecordingPause : public IPause {
     std::vector<unsigned> pauses_;
 };
 
+// Where ShowMessage goes on the calling thread instead of the prompter, while
+// one is set: an open device sequence (device/sequence.h) holds its messages
+// back this way until it ends.
+class IMessageSink {
+  public:
+    virtual ~IMessageSink() = default;
+    virtual MsgResult Show(const std::string& text, MsgIcon icon, MsgButtons buttons) = 0;
+};
+IMessageSink* ThreadMessageSink();
+void SetThreadMessageSink(IMessageSink* sink); // for the calling thread; null: the prompter
+
 // Process-wide services. Default: messages go to stderr and are answered Ok,
 // pauses really sleep.
 IPrompter& Prompter();
