@@ -3,6 +3,7 @@
 #include "base/format.h"
 #include "base/numbers.h"
 #include "base/services.h"
+#include "device/sequence.h"
 #include "formats/text_files.h"
 
 #include <cstdio>
@@ -116,6 +117,7 @@ bool ParsePapdLine(std::string_view s, std::uint8_t& value) {
 bool SaveRegisterFile(CDeviceCommands& dev, const std::string& path) {
     FileHandle file(path, "w");
     if (!file) return false;
+    DeviceSequence sequence;
     for (unsigned r = 0; r < 256; ++r)
         file.Put(RegisterLine(r, dev.BbpValue(r)));
     const unsigned pairs[2][2] = {{reg::Index158, reg::Data159}, {reg::Index195, reg::Data196}};
@@ -132,6 +134,7 @@ bool SaveRegisterFile(CDeviceCommands& dev, const std::string& path) {
 bool LoadRegisterFile(CDeviceCommands& dev, const std::string& path) {
     FileHandle file(path, "r");
     if (!file) return false;
+    DeviceSequence sequence;
     std::string line;
     std::uint8_t r = 0, v = 0;
     while (ReadLine(file.get(), line))
@@ -142,6 +145,7 @@ bool LoadRegisterFile(CDeviceCommands& dev, const std::string& path) {
 bool RunScript(CDeviceCommands& dev, const std::string& path, std::vector<std::string>& log) {
     FileHandle file(path, "r");
     if (!file) return false;
+    DeviceSequence sequence;
     log.clear();
     std::string line;
     int operation = 0;
@@ -161,6 +165,7 @@ bool RunScript(CDeviceCommands& dev, const std::string& path, std::vector<std::s
 bool DumpPapdTable(CDeviceCommands& dev, const std::string& path) {
     FileHandle file(path, "w");
     if (!file) return false;
+    DeviceSequence sequence;
     const std::uint8_t saved = dev.BbpValue(reg::Papd);
     dev.SetBbp(reg::Papd, kPapdSelect);
     for (unsigned i = 0; i < kPapdEntries; ++i) {
@@ -174,6 +179,7 @@ bool DumpPapdTable(CDeviceCommands& dev, const std::string& path) {
 bool WritePapdTable(CDeviceCommands& dev, const std::string& path) {
     FileHandle file(path, "r");
     if (!file) return false;
+    DeviceSequence sequence;
     const std::uint8_t saved = dev.BbpValue(reg::Papd);
     dev.SetBbp(reg::Papd, kPapdSelect);
     std::string line;
@@ -197,6 +203,7 @@ bool DumpCapture(CDeviceCommands& dev, CaptureKind kind, const std::string& base
     if (!text) return false;
     FileHandle binary(basePath + ".bin", "wb");
     if (!binary) return false;
+    DeviceSequence sequence;
 
     // R59 bit 2 starts the capture and drops when it is done; bit 1 picks the
     // equaliser output instead of the ADC samples.

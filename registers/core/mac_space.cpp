@@ -2,6 +2,7 @@
 
 #include "base/services.h"
 #include "device/device_commands.h"
+#include "device/sequence.h"
 
 #include <cstdio>
 #include <cstring>
@@ -28,6 +29,7 @@ void MacSpace::SelectRegion(int index) {
 
 void MacSpace::ReadRegion(CDeviceCommands& dev) {
     if (!HasBuffers()) return;
+    DeviceSequence sequence;
     const std::uint32_t offset = RegionOffset(), length = RegionLength();
     const bool program = offset == kMacRegions[kMacRegionProgramMemory].offset;
     std::uint32_t v = 0;
@@ -55,6 +57,7 @@ bool MacSpace::WriteContentFile(CDeviceCommands& dev, const std::string& path) {
         ShowMessage("HW Memory content File not found!");
         return false;
     }
+    DeviceSequence sequence;
     const std::uint32_t offset = RegionOffset(), length = RegionLength();
     // Never more than the region: the rest of a longer file is not read.
     std::vector<std::uint8_t> bytes(length);
@@ -99,6 +102,7 @@ bool MacSpace::RunScript(CDeviceCommands& dev, const std::string& path,
                          const std::function<void(const std::string&)>& onLine) {
     std::vector<std::string> lines;
     if (!ReadMacTextLines(path, lines)) return false;
+    DeviceSequence sequence;
     int operation = 0;
     for (const std::string& line : lines) {
         const MacScriptLine s = ParseMacScriptLine(line, operation);
@@ -125,6 +129,7 @@ bool MacSpace::RunRegisterFile(CDeviceCommands& dev, const std::string& path,
         ShowMessage("MAC Register File not found!");
         return false;
     }
+    DeviceSequence sequence;
     for (const std::string& line : lines) {
         const MacRegisterLine r = ParseMacRegisterLine(line);
         switch (r.kind) {
@@ -161,24 +166,30 @@ MacSpace::TestResult MacSpace::MemoryTest(CDeviceCommands& dev, int passes,
                                           const std::function<void(int)>& progress) {
     if (region_ != kMacRegionSharedMemory && region_ != kMacRegionPacketBuf) return TestResult::NotApplicable;
     if (!HasBuffers()) return TestResult::NotApplicable;
-    for (int pass = 1; pass <= passes; ++pass) {
-        // Without a readable content file there is nothing to compare: one message, not one per pass.
-        if (!WriteContentFile(dev, contentFileName)) return TestResult::NoContentFile;
-        ReadRegion(dev);
-        // Only what the file wrote is compared: the rest of the region (the
-        // CIS inside the shared memory, for one) holds what it held before.
-        if (std::memcmp(DumpBytes(), content_.get(), written_) != 0) {
+    TestResult result = TestResult::Passed;
+    {
+        DeviceSequence sequence;
+        for (int pass = 1; pass <= passes; ++pass) {
+            // Without a readable content file there is nothing to compare: one message, not one per pass.
+            if (!WriteContentFile(dev, contentFileName)) return TestResult::NoContentFile;
+            ReadRegion(dev);
+            // Only what the file wrote is compared: the rest of the region (the
+            // CIS inside the shared memory, for one) holds what it held before.
+            const bool same = std::memcmp(DumpBytes(), content_.get(), written_) == 0;
             if (progress) progress(pass);
-            ShowMessage("Memory compare failed!");
-            return TestResult::Failed;
+            if (!same) {
+                result = TestResult::Failed;
+                break;
+            }
         }
-        if (progress) progress(pass);
     }
-    ShowMessage("Memory compare ok!");
-    return TestResult::Passed;
+    // After the sequence's own messages (a board that stopped answering, say).
+    ShowMessage(result == TestResult::Passed ? "Memory compare ok!" : "Memory compare failed!");
+    return result;
 }
 
 void MacSpace::ResetNic(CDeviceCommands& dev) {
+    DeviceSequence sequence;
     dev.MacWrite(0x1004, 1);
     dev.MacWrite(0x1004, 1);
     dev.MacWrite(0x1004, 0);

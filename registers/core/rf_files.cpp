@@ -4,6 +4,7 @@
 #include "base/numbers.h"
 #include "base/services.h"
 #include "device/device_commands.h"
+#include "device/sequence.h"
 #include "formats/text_files.h"
 #include "registers/core/rf_values.h"
 
@@ -81,6 +82,7 @@ const char* const kTestFileHeader = "; RF R/W Test File!!\n\nReg:  WRITE :  READ
 const char* const kTestFileSeparator = "====================================\n";
 
 std::uint8_t ToggleRfBit(CDeviceCommands& dev, int bank, int reg, int bit, bool clear) {
+    DeviceSequence sequence;
     const std::uint8_t value = ToggledValue(dev.RfValue(unsigned(bank), unsigned(reg)), bit, clear);
     dev.SetRf(unsigned(bank), unsigned(reg), value);
     return value;
@@ -89,6 +91,7 @@ std::uint8_t ToggleRfBit(CDeviceCommands& dev, int bank, int reg, int bit, bool 
 bool RunRfScript(CDeviceCommands& dev, const std::string& path, IScriptLog& log) {
     FileHandle f(path, "r");
     if (!f) return false;
+    DeviceSequence sequence;
     log.Clear();
     ScriptFields fields;
     std::string line;
@@ -110,6 +113,7 @@ bool RunRfScript(CDeviceCommands& dev, const std::string& path, IScriptLog& log)
 bool SaveRfRegisters(CDeviceCommands& dev, const std::string& path) {
     FileHandle f(path, "w");
     if (!f) return false;
+    DeviceSequence sequence;
     for (int bank : kSavedBanks)
         for (int reg = 0; reg < kRegistersPerBank; ++reg) {
             std::uint8_t value = 0;
@@ -122,6 +126,7 @@ bool SaveRfRegisters(CDeviceCommands& dev, const std::string& path) {
 bool LoadRfRegisters(CDeviceCommands& dev, const std::string& path) {
     FileHandle f(path, "r");
     if (!f) return false;
+    DeviceSequence sequence;
     RegisterFields fields;
     std::string line;
     while (ReadTextLine(f.get(), line)) {
@@ -141,6 +146,7 @@ bool LoadRfRegisters(CDeviceCommands& dev, const std::string& path) {
 bool DumpBankForAte(CDeviceCommands& dev, const std::string& path, int bank) {
     FileHandle f(path, "w");
     if (!f) return false;
+    DeviceSequence sequence;
     for (int reg = 0; reg < kRegistersPerBank; ++reg) {
         std::uint8_t value = 0;
         dev.RfAccess(0, unsigned(bank), unsigned(reg), value);
@@ -152,6 +158,7 @@ bool DumpBankForAte(CDeviceCommands& dev, const std::string& path, int bank) {
 bool TestRegisterReadWrite(CDeviceCommands& dev, const std::string& path, int bank, int registerCount) {
     FileHandle f(path, "w");
     if (!f) return false;
+    DeviceSequence sequence;
     f.Put(kTestFileHeader);
     for (int reg = 0; reg < registerCount; ++reg) {
         for (unsigned v = 0; v <= 0xFF; ++v) {
