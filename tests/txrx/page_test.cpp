@@ -1,9 +1,12 @@
 // The TX/RX page against the simulated board: transmit and receive tests,
 // the counter poll, the continuous modes and the two dialogs.
+#include "agent/efuse.h"
 #include "agent/inproc_transport.h"
 #include "agent/txrx_counters.h"
 #include "base/services.h"
+#include "device/efuse.h"
 #include "device/program_state.h"
+#include "device/sequence.h"
 #include "link/link_session.h"
 #include "txrx/tx_dialogs.h"
 #include "txrx/txrx_page.h"
@@ -15,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <atomic>
 #include "tests/support/test_sheet.h"
 #include "tests/support/txrx_fixture.h"
@@ -61,6 +65,30 @@ class TxRxPageTest : public vq::test::TxRxBoardTest {
     TxRxCountersDevice* engine = nullptr;
     vq::test::TestSheet<CTXRXPage> sheet;
     std::unique_ptr<CTXRXPage> page;
+};
+
+// A message box: its nested event loop runs what is due (a window timer).
+class EventLoopPrompter : public RecordingPrompter {
+  public:
+    MsgResult Show(const std::string& text, MsgIcon icon, MsgButtons buttons) override {
+        QCoreApplication::processEvents();
+        return RecordingPrompter::Show(text, icon, buttons);
+    }
+};
+
+// Answers one MAC Read of `address` with a bad status.
+class FailOnce : public agent::BoardDevice {
+  public:
+    explicit FailOnce(std::uint32_t a) : address(a) {}
+    bool Command(agent::BoardModel&, std::uint16_t id, const std::uint8_t* p, std::size_t n,
+                 std::uint16_t& status, std::vector<std::uint8_t>&) override {
+        if (fired || id != cmd::MacRead || n < 4 || GetBe32(p) != address) return false;
+        fired = true;
+        status = 0x8001;
+        return true;
+    }
+    std::uint32_t address;
+    bool fired = false;
 };
 
 } // namespace
@@ -566,6 +594,64 @@ TEST_F(TxRxPageTest, WorkerThreadStopsTheTestsOnThePageThread) {
     EXPECT_FALSE(page->IsRxRunning());
     EXPECT_FALSE(page->IsTxRunning());
     EXPECT_FALSE(page->TimerActive(kTimerCounters));
+}
+
+TEST_F(TxRxPageTest, TimersWaitForAnOpenSequence) {
+    EventLoopPrompter boxes;
+    SetPrompter(&boxes);
+    State().efuseLowerByte = 960;
+    State().efuseUpperByte = 1019;
+    State().efuseBlocks = 60;
+    State().eepromSource = EepromSourceKind::Efuse;
+    auto* fuse = board->Device<agent::EfuseDevice>();
+    fuse->fuse[960 + 5] = EfuseMapByte(0xD0 / 16); // the temperature word's block is physical block 5
+    for (int i = 0; i < 16; ++i) fuse->fuse[5 * 16 + i] = 0xA5;
+    auto tickSoon = [this] { QTimer::singleShot(0, page.get(), [this] { page->OnTimer(kTimerTempSensor); }); };
+
+    // An error box inside an eFuse physical write: the temperature tick (an
+    // eFuse logical read of word 0xD0) must not reload the data registers
+    // before the block is programmed.
+    board->AddDevice(std::make_shared<FailOnce>(kEfuseData));
+    tickSoon();
+    CDeviceCommands dev;
+    const unsigned readsBefore = fuse->logicalReads;
+    EfusePhysicalWriteWord(dev, 0, 0x1234);
+    const std::uint8_t expected[16] = {0x34, 0x12};
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(fuse->fuse[i], expected[i]) << "byte " << i;
+    QCoreApplication::processEvents();
+    EXPECT_GT(fuse->logicalReads, readsBefore) << "the tick runs once the write is done";
+
+    // A nested loop inside an open sequence (a progress dialog's): the tick is skipped.
+    {
+        DeviceSequence sequence;
+        std::uint32_t v = 0;
+        dev.MacRead(0x1000, v);
+        const std::size_t logged = board->LogSize();
+        tickSoon();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(board->LogSize(), logged);
+    }
+    SetPrompter(&prompter);
+}
+
+TEST_F(TxRxPageTest, FirstShowingOfASilentBoardCostsOneTimeout) {
+    board->poweredOn = false;
+    auto* link = static_cast<agent::InProcTransport*>(Link().Transport());
+    const unsigned long sent = link->sent;
+    page->Activate();
+    EXPECT_TRUE(page->Initialised());
+    EXPECT_EQ(link->sent - sent, 1u);
+    const auto texts = prompter.Texts();
+    ASSERT_EQ(texts.size(), 2u) << prompter.Last();
+    EXPECT_EQ(texts[0], "MAC Read : Error Message => -1");
+    EXPECT_EQ(texts[1].rfind("The board stopped answering: ", 0), 0u) << texts[1];
+
+    // The operator's next action reaches a board that is back.
+    board->poweredOn = true;
+    prompter.Clear();
+    page->SelectChannel(3);
+    EXPECT_GT(link->sent - sent, 10u);
+    EXPECT_TRUE(prompter.Texts().empty()) << prompter.Last();
 }
 
 TEST_F(TxRxPageTest, Screenshot) {
