@@ -7,6 +7,7 @@
 namespace vq {
 
 MsgResult RecordingPrompter::Show(const std::string& text, MsgIcon icon, MsgButtons buttons) {
+    if (onShow) onShow(text);
     std::lock_guard<std::mutex> lock(mutex_);
     entries_.push_back({text, icon, buttons});
     if (!answers_.empty()) {

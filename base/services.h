@@ -37,6 +37,8 @@ class RecordingPrompter : public IPrompter {
     void Clear();
     // Answers given to the following questions, in order; then the default.
     void Script(std::vector<MsgResult> answers);
+    // Runs as each box comes up, as its nested event loop would run what is due.
+    std::function<void(const std::string&)> onShow;
 
   private:
     mutable std::mutex mutex_;

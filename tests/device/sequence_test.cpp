@@ -1,202 +1,135 @@
-// The device sequence: one transaction across its exchanges, its messages
-// held until it ends, and the rest of it unsent once the board is silent.
-#include "agent/efuse.h"
-#include "device/efuse.h"
+// Device sequences: messages held until the outermost one ends, the link let
+// go while a question is up, and every operation of several commands against
+// a board that stops answering.
 #include "device/sequence.h"
-#include "tests/support/board_fixture.h"
+#include "registers/core/bbp_files.h"
+#include "registers/core/eeprom_logic.h"
+#include "registers/core/mac_space.h"
+#include "registers/core/rf_files.h"
+#include "tests/support/txrx_fixture.h"
+#include "txrx/core/txrx_control.h"
+#include "txrx/core/txrx_radio.h"
 
 #include <chrono>
 #include <functional>
 #include <future>
-#include <thread>
 
 using namespace vq;
 
 namespace {
 
-// Records like RecordingPrompter and runs `onShow` inside the box, as a
-// nested event loop would run a timer or let a worker go on.
-class HookPrompter : public RecordingPrompter {
-  public:
-    MsgResult Show(const std::string& text, MsgIcon icon, MsgButtons buttons) override {
-        if (onShow) onShow(text, buttons);
-        return RecordingPrompter::Show(text, icon, buttons);
-    }
-    std::function<void(const std::string&, MsgButtons)> onShow;
-};
-
-// Answers one MAC Read of `address` with a bad status.
-class FailOnce : public agent::BoardDevice {
-  public:
-    explicit FailOnce(std::uint32_t a) : address(a) {}
-    bool Command(agent::BoardModel&, std::uint16_t id, const std::uint8_t* p, std::size_t n,
-                 std::uint16_t& status, std::vector<std::uint8_t>&) override {
-        if (fired || id != cmd::MacRead || n < 4 || GetBe32(p) != address) return false;
-        fired = true;
-        status = 0x8001;
-        return true;
-    }
-    std::uint32_t address;
-    bool fired = false;
-};
-
-class DeviceSequenceTest : public test::BoardTest {
+class DeviceSequenceTest : public test::TxRxBoardTest, public test::ScratchFiles {
   protected:
-    void SetUp() override {
-        BoardTest::SetUp();
-        SetPrompter(&hooks);
-    }
+    DeviceSequenceTest() : ScratchFiles("vq_sequence_") {}
     unsigned long Sent() const { return static_cast<agent::InProcTransport*>(Link().Transport())->sent; }
-    HookPrompter hooks;
     CDeviceCommands dev;
 };
+
+const std::string kBadRead = "MAC Read : Error Message => Receive packet status failed.....32769";
 
 } // namespace
 
 TEST_F(DeviceSequenceTest, MessagesWaitForTheOutermostSequence) {
     board->faults.failCommand = cmd::MacRead;
     std::uint32_t v = 0;
-    dev.MacRead(0x1000, v); // a single command: at once, as always
-    EXPECT_EQ(hooks.Texts().size(), 1u);
-    hooks.Clear();
     {
         DeviceSequence outer;
-        EXPECT_TRUE(DeviceSequence::AnyOpen());
         dev.MacRead(0x1000, v);
         {
             DeviceSequence inner;
             ShowMessage("between");
             dev.MacRead(0x1004, v);
         }
-        EXPECT_TRUE(hooks.Texts().empty()) << "a box while the link is held";
-        dev.MacWrite(0x1004, 5); // a healthy command goes on being sent
+        EXPECT_TRUE(prompter.Texts().empty()) << "a box while the link is held";
+        EXPECT_TRUE(DeviceSequence::AnyOpen());
     }
     EXPECT_FALSE(DeviceSequence::AnyOpen());
-    const std::string bad = "MAC Read : Error Message => Receive packet status failed.....32769";
-    EXPECT_EQ(hooks.Texts(), (std::vector<std::string>{bad, "between", bad}));
-    EXPECT_EQ(board->RawMac(0x1004), 5u);
-}
-
-TEST_F(DeviceSequenceTest, SilentBoardFailsTheRestUnsent) {
-    UseEfuseGeometry();
-    struct Case {
-        const char* what;
-        std::function<void()> run;
-        const char* timeout;
-    };
-    const Case cases[] = {
-        {"RF read through 0x500", [this] { dev.RfValue(4, 4); }, "MAC Read : Error Message => -1"},
-        {"R66 on two paths",
-         [this] {
-             State().antennaConfig = 0x22;
-             dev.SetBbp(66, 0x20);
-         },
-         "BBP Read : Error Message => -1"},
-        {"eFuse word read",
-         [this] {
-             State().eepromSource = EepromSourceKind::Efuse;
-             std::uint16_t w = 0;
-             dev.EepromRead(0x10, w);
-         },
-         "MAC Read : Error Message => -1"},
-        {"eFuse word write and its question",
-         [this] {
-             State().eepromSource = EepromSourceKind::Efuse;
-             dev.EepromWrite(0x10, 0x1234);
-         },
-         "MAC Read : Error Message => -1"},
-        {"commands one by one",
-         [this] {
-             DeviceSequence sequence;
-             std::uint32_t v = 0;
-             for (int i = 0; i < 50; ++i) dev.MacRead(0x1000, v);
-         },
-         "MAC Read : Error Message => -1"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        ResetState();
-        hooks.Clear();
-        board->poweredOn = false;
-        const unsigned long before = Sent();
-        const unsigned burned = board->Device<agent::EfuseDevice>()->physicalWrites;
-        c.run();
-        EXPECT_EQ(Sent() - before, 1u);
-        const auto texts = hooks.Texts();
-        ASSERT_EQ(texts.size(), 2u) << hooks.Last();
-        EXPECT_EQ(texts[0], c.timeout);
-        EXPECT_EQ(texts[1].rfind("The board stopped answering: ", 0), 0u) << texts[1];
-        EXPECT_EQ(board->Device<agent::EfuseDevice>()->physicalWrites, burned); // nothing asked or burned
-        // The operator's next action tries again.
-        board->poweredOn = true;
-        hooks.Clear();
-        c.run();
-        EXPECT_GT(Sent() - before, 2u);
-    }
-    // Outside a sequence nothing changes: each command is sent and reported.
-    board->poweredOn = false;
-    hooks.Clear();
-    const unsigned long before = Sent();
-    std::uint32_t v = 0;
-    dev.MacRead(0x1000, v);
-    dev.MacRead(0x1000, v);
-    EXPECT_EQ(Sent() - before, 2u);
-    EXPECT_EQ(hooks.Texts().size(), 2u);
-    EXPECT_EQ(BoardStoppedText(1), "The board stopped answering: 1 further command was not sent.");
-    EXPECT_EQ(BoardStoppedText(7), "The board stopped answering: 7 further commands were not sent.");
+    dev.MacRead(0x1000, v); // a single command reports at once, as always
+    EXPECT_EQ(prompter.Texts(), (std::vector<std::string>{kBadRead, "between", kBadRead, kBadRead}));
 }
 
 TEST_F(DeviceSequenceTest, QuestionLetsGoOfTheLink) {
-    board->faults.failCommand = cmd::BbpRead;
-    bool otherThreadGotThrough = false, openDuringQuestion = true;
-    hooks.onShow = [&](const std::string&, MsgButtons buttons) {
-        if (buttons == MsgButtons::Ok) return;
-        openDuringQuestion = DeviceSequence::AnyOpen();
-        // A worker's command gets the link while the box is up.
-        auto worker = std::async(std::launch::async, [] {
-            CDeviceCommands other;
-            return other.MacWrite(0x1010, 9);
-        });
-        otherThreadGotThrough = worker.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    board->faults.failCommand = cmd::MacRead;
+    // A worker's command gets through while the boxes are up (it would wait
+    // for ever if a box kept the link).
+    auto worker = std::async(std::launch::async, [] { return CDeviceCommands().MacWrite(0x1010, 9); });
+    bool through = false;
+    prompter.onShow = [&](const std::string&) {
+        through = through || worker.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
     };
     {
         DeviceSequence sequence;
-        std::uint8_t b = 0;
-        dev.BbpRead(1, b);
+        std::uint32_t v = 0;
+        dev.MacRead(0x1000, v);
         EXPECT_EQ(ShowMessage("Go on?", MsgIcon::Question, MsgButtons::YesNo), MsgResult::Yes);
-        EXPECT_TRUE(DeviceSequence::AnyOpen()); // held again after the answer
+        prompter.onShow = nullptr;
     }
-    EXPECT_TRUE(otherThreadGotThrough);
-    EXPECT_FALSE(openDuringQuestion);
+    EXPECT_TRUE(through);
     EXPECT_EQ(board->RawMac(0x1010), 9u);
-    // The message held before the question is shown ahead of it.
-    EXPECT_EQ(hooks.Texts(), (std::vector<std::string>{
-                                 "BBP Read : Error Message => Receive packet status failed.....32769", "Go on?"}));
+    EXPECT_EQ(prompter.Texts(), (std::vector<std::string>{kBadRead, "Go on?"}));
 }
 
-TEST_F(DeviceSequenceTest, ErrorBoxLetsNoOtherSequenceIntoAnEfuseWrite) {
-    // A physical write loads its block into the data registers, changes one
-    // word and programs the block. A box about a failed data register read
-    // used to let another caller's logical read reload those registers in
-    // between, and the other block's bits were burned. The other caller is a
-    // worker thread here and a window timer in the page's tests.
-    UseEfuseGeometry();
-    State().eepromSource = EepromSourceKind::Efuse;
-    auto* fuse = board->Device<agent::EfuseDevice>();
-    ASSERT_NE(fuse, nullptr);
-    fuse->fuse[960 + 5] = EfuseMapByte(0xD0 / 16); // logical block 13 in physical block 5
-    for (int i = 0; i < 16; ++i) fuse->fuse[5 * 16 + i] = 0xA5;
-    board->AddDevice(std::make_shared<FailOnce>(kEfuseData));
-    hooks.onShow = [](const std::string&, MsgButtons) {
-        std::thread worker([] {
-            CDeviceCommands other;
-            std::uint16_t w = 0;
-            other.EepromRead(0xD0, w);
-        });
-        worker.join();
+TEST_F(DeviceSequenceTest, SilentBoardStopsEveryOperationOfSeveralCommands) {
+    WriteFile(Path("content.bin"), std::string(64, '\x5A'));
+    WriteFile(Path("script.bbp"), "1 5 3F\n0 5\n");
+    WriteFile(Path("regs.mac"), "BANK 1\n0x10 0x22\n0x14 0x23\n");
+    WriteFile(Path("eeprom.bin"), std::string(512, '\x11'));
+    std::uint8_t image[kImageSize] = {};
+    EepromPageLogic eeprom;
+    eeprom.image = image;
+    MacSpace space;
+    std::vector<std::string> lines;
+    auto efuse = [] { State().eepromSource = EepromSourceKind::Efuse; };
+    const std::function<void()> operations[] = {
+        [&] { dev.RfValue(4, 4); },
+        [&] { dev.SetBbp(66, 0x20); }, // two receive paths
+        [&] {
+            efuse(); // its question is not asked
+            dev.EepromWrite(0x10, 0x1234);
+        },
+        [&] { space.ReadRegion(dev); },
+        [&] { space.WriteContentFile(dev, Path("content.bin")); },
+        [&] { space.RunRegisterFile(dev, Path("regs.mac"), nullptr); },
+        [&] {
+            space.SelectRegion(kMacRegionSharedMemory);
+            space.contentFileName = Path("content.bin");
+            space.MemoryTest(dev, 100);
+        },
+        [&] { bbp::SaveRegisterFile(dev, Path("out.bbp")); },
+        [&] { bbp::RunScript(dev, Path("script.bbp"), lines); },
+        [&] { rf::SaveRfRegisters(dev, Path("out.rf")); },
+        [&] {
+            efuse();
+            eeprom.LoadFile(Path("eeprom.bin"));
+        },
+        [&] {
+            TxRxRadioSettings s;
+            TxRxRadio().InitializePage(s);
+        },
+        [&] { TemperatureSwitchTick(dev); },
     };
-    EfusePhysicalWriteWord(dev, 0, 0x1234);
-    EXPECT_EQ(hooks.Texts().size(), 1u);
-    const std::uint8_t expected[16] = {0x34, 0x12};
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(fuse->fuse[i], expected[i]) << "byte " << i;
+    const std::string timeout = " : Error Message => -1";
+    int n = 0;
+    for (const auto& run : operations) {
+        SCOPED_TRACE(n++);
+        ResetState();
+        UseEfuseGeometry();
+        State().antennaConfig = 0x22;
+        prompter.Clear();
+        board->poweredOn = false;
+        const unsigned long before = Sent();
+        run();
+        EXPECT_EQ(Sent() - before, 1u);
+        const auto messages = prompter.Messages();
+        ASSERT_GE(messages.size(), 2u);
+        EXPECT_EQ(messages[1].text.rfind("The board stopped answering: ", 0), 0u) << messages[1].text;
+        // One time-out, then only page results ("Memory compare failed!"), no question.
+        for (std::size_t i = 0; i < messages.size(); ++i) {
+            EXPECT_EQ(messages[i].text.find(timeout) != std::string::npos, i == 0) << messages[i].text;
+            EXPECT_EQ(messages[i].buttons, MsgButtons::Ok) << messages[i].text;
+        }
+        board->poweredOn = true;
+        run();
+        EXPECT_GT(Sent() - before, 2u) << "the next action tries the board again";
+    }
 }

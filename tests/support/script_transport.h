@@ -14,17 +14,14 @@
 
 namespace vq::test {
 
-// Transport that records what is sent and plays back scripted frames. Once
-// `incoming` is empty it repeats `flood` (when set) up to `floodLimit` times,
-// then reports a read error; `onRead` runs at every read.
+// Transport that records what is sent and plays back scripted frames;
+// `onRead` runs before every read.
 class ScriptTransport : public ITransport {
   public:
     std::vector<std::vector<std::uint8_t>> sent;
     std::deque<std::vector<std::uint8_t>> incoming;
     int empties = 0;
     bool refuse = false;
-    std::vector<std::uint8_t> flood;
-    unsigned long floodLimit = 0, floodReads = 0;
     std::function<void()> onRead;
     bool Send(const std::uint8_t* f, std::size_t n, std::string& err) override {
         if (refuse) {
@@ -36,10 +33,6 @@ class ScriptTransport : public ITransport {
     }
     int Next(const std::uint8_t*& f, std::size_t& n) override {
         if (onRead) onRead();
-        if (incoming.empty() && !flood.empty()) {
-            if (++floodReads > floodLimit) return -1;
-            incoming.push_back(flood);
-        }
         if (incoming.empty()) {
             ++empties;
             return 0;

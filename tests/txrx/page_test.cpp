@@ -67,25 +67,15 @@ class TxRxPageTest : public vq::test::TxRxBoardTest {
     std::unique_ptr<CTXRXPage> page;
 };
 
-// A message box: its nested event loop runs what is due (a window timer).
-class EventLoopPrompter : public RecordingPrompter {
-  public:
-    MsgResult Show(const std::string& text, MsgIcon icon, MsgButtons buttons) override {
-        QCoreApplication::processEvents();
-        return RecordingPrompter::Show(text, icon, buttons);
-    }
-};
-
-// Answers one MAC Read of `address` with a bad status.
+// Answers the first MAC Read of `address` with a bad status.
 class FailOnce : public agent::BoardDevice {
   public:
     explicit FailOnce(std::uint32_t a) : address(a) {}
     bool Command(agent::BoardModel&, std::uint16_t id, const std::uint8_t* p, std::size_t n,
                  std::uint16_t& status, std::vector<std::uint8_t>&) override {
         if (fired || id != cmd::MacRead || n < 4 || GetBe32(p) != address) return false;
-        fired = true;
         status = 0x8001;
-        return true;
+        return fired = true;
     }
     std::uint32_t address;
     bool fired = false;
@@ -596,62 +586,37 @@ TEST_F(TxRxPageTest, WorkerThreadStopsTheTestsOnThePageThread) {
     EXPECT_FALSE(page->TimerActive(kTimerCounters));
 }
 
-TEST_F(TxRxPageTest, TimersWaitForAnOpenSequence) {
-    EventLoopPrompter boxes;
-    SetPrompter(&boxes);
-    State().efuseLowerByte = 960;
-    State().efuseUpperByte = 1019;
-    State().efuseBlocks = 60;
+TEST_F(TxRxPageTest, NoOtherCallerGetsIntoAnOpenSequence) {
+    // An eFuse physical write loads its block into the data registers, changes
+    // a word and programs the block. An error box in between used to let the
+    // temperature tick (an eFuse logical read of word 0xD0 here) or a worker
+    // reload the registers, and the other block's bits were burned.
+    UseEfuseGeometry();
     State().eepromSource = EepromSourceKind::Efuse;
     auto* fuse = board->Device<agent::EfuseDevice>();
-    fuse->fuse[960 + 5] = EfuseMapByte(0xD0 / 16); // the temperature word's block is physical block 5
-    for (int i = 0; i < 16; ++i) fuse->fuse[5 * 16 + i] = 0xA5;
-    auto tickSoon = [this] { QTimer::singleShot(0, page.get(), [this] { page->OnTimer(kTimerTempSensor); }); };
-
-    // An error box inside an eFuse physical write: the temperature tick (an
-    // eFuse logical read of word 0xD0) must not reload the data registers
-    // before the block is programmed.
-    board->AddDevice(std::make_shared<FailOnce>(kEfuseData));
-    tickSoon();
-    CDeviceCommands dev;
-    const unsigned readsBefore = fuse->logicalReads;
-    EfusePhysicalWriteWord(dev, 0, 0x1234);
-    const std::uint8_t expected[16] = {0x34, 0x12};
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(fuse->fuse[i], expected[i]) << "byte " << i;
-    QCoreApplication::processEvents();
-    EXPECT_GT(fuse->logicalReads, readsBefore) << "the tick runs once the write is done";
-
-    // A nested loop inside an open sequence (a progress dialog's): the tick is skipped.
-    {
-        DeviceSequence sequence;
-        std::uint32_t v = 0;
-        dev.MacRead(0x1000, v);
-        const std::size_t logged = board->LogSize();
-        tickSoon();
-        QCoreApplication::processEvents();
-        EXPECT_EQ(board->LogSize(), logged);
+    const std::function<void()> callers[] = {
+        [this] { page->OnTimer(kTimerTempSensor); },
+        [] { std::thread([] { std::uint16_t w = 0; CDeviceCommands().EepromRead(0xD0, w); }).join(); }};
+    for (const auto& other : callers) {
+        board->Reset();
+        fuse->fuse[960 + 5] = EfuseMapByte(0xD0 / 16); // word 0xD0 lives in physical block 5
+        for (int i = 0; i < 16; ++i) fuse->fuse[5 * 16 + i] = 0xA5;
+        board->AddDevice(std::make_shared<FailOnce>(kEfuseData));
+        const unsigned reads = fuse->logicalReads;
+        prompter.onShow = [&other](const std::string&) { other(); };
+        CDeviceCommands dev;
+        EfusePhysicalWriteWord(dev, 0, 0x1234);
+        const std::uint8_t expected[16] = {0x34, 0x12};
+        EXPECT_TRUE(std::equal(expected, expected + 16, fuse->fuse));
+        EXPECT_GT(fuse->logicalReads, reads) << "the other caller runs once the write is done";
     }
-    SetPrompter(&prompter);
-}
-
-TEST_F(TxRxPageTest, FirstShowingOfASilentBoardCostsOneTimeout) {
-    board->poweredOn = false;
-    auto* link = static_cast<agent::InProcTransport*>(Link().Transport());
-    const unsigned long sent = link->sent;
-    page->Activate();
-    EXPECT_TRUE(page->Initialised());
-    EXPECT_EQ(link->sent - sent, 1u);
-    const auto texts = prompter.Texts();
-    ASSERT_EQ(texts.size(), 2u) << prompter.Last();
-    EXPECT_EQ(texts[0], "MAC Read : Error Message => -1");
-    EXPECT_EQ(texts[1].rfind("The board stopped answering: ", 0), 0u) << texts[1];
-
-    // The operator's next action reaches a board that is back.
-    board->poweredOn = true;
-    prompter.Clear();
-    page->SelectChannel(3);
-    EXPECT_GT(link->sent - sent, 10u);
-    EXPECT_TRUE(prompter.Texts().empty()) << prompter.Last();
+    // A nested loop inside an open sequence (a progress dialog's) skips the tick.
+    DeviceSequence sequence;
+    const std::size_t logged = board->LogSize();
+    QTimer::singleShot(0, page.get(), [this] { page->OnTimer(kTimerTempSensor); });
+    QCoreApplication::processEvents();
+    EXPECT_EQ(board->LogSize(), logged);
+    prompter.onShow = nullptr;
 }
 
 TEST_F(TxRxPageTest, Screenshot) {
