@@ -3,6 +3,7 @@
 #include "link/command_frame.h"
 #include "link/commands.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -323,7 +324,8 @@ std::vector<std::vector<std::uint8_t>> BoardModel::HandleFrame(const std::uint8_
     PutBe16(r.data() + kOffSequence, seq);
     PutBe16(r.data() + kOffStatus, status);
     const std::size_t room = r.size() - kOffData;
-    std::memcpy(r.data() + kOffData, data.data(), data.size() < room ? data.size() : room);
+    // A command without data has no bytes to copy (and `data.data()` may be null).
+    if (!data.empty()) std::memcpy(r.data() + kOffData, data.data(), std::min(data.size(), room));
 
     ++responseCount_;
     if (faults.dropEveryNth && responseCount_ % faults.dropEveryNth == 0) return out;

@@ -7,6 +7,7 @@
 namespace vq {
 
 MsgResult RecordingPrompter::Show(const std::string& text, MsgIcon icon, MsgButtons buttons) {
+    if (onShow) onShow(text);
     std::lock_guard<std::mutex> lock(mutex_);
     entries_.push_back({text, icon, buttons});
     if (!answers_.empty()) {
@@ -94,6 +95,7 @@ StderrPrompter g_defaultPrompter;
 ThreadPause g_defaultPause;
 std::atomic<IPrompter*> g_prompter{nullptr};
 std::atomic<IPause*> g_pause{nullptr};
+thread_local IMessageSink* t_sink = nullptr;
 
 } // namespace
 
@@ -108,7 +110,11 @@ IPause& Pause() {
 }
 void SetPause(IPause* pause) { g_pause.store(pause); }
 
+IMessageSink* ThreadMessageSink() { return t_sink; }
+void SetThreadMessageSink(IMessageSink* sink) { t_sink = sink; }
+
 MsgResult ShowMessage(const std::string& text, MsgIcon icon, MsgButtons buttons) {
+    if (IMessageSink* sink = t_sink) return sink->Show(text, icon, buttons);
     return Prompter().Show(text, icon, buttons);
 }
 

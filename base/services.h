@@ -37,6 +37,8 @@ class RecordingPrompter : public IPrompter {
     void Clear();
     // Answers given to the following questions, in order; then the default.
     void Script(std::vector<MsgResult> answers);
+    // Runs as each box comes up, as its nested event loop would run what is due.
+    std::function<void(const std::string&)> onShow;
 
   private:
     mutable std::mutex mutex_;
@@ -69,6 +71,17 @@ class RecordingPause : public IPause {
     mutable std::mutex mutex_;
     std::vector<unsigned> pauses_;
 };
+
+// Where ShowMessage goes on the calling thread instead of the prompter, while
+// one is set: an open device sequence (device/sequence.h) holds its messages
+// back this way until it ends.
+class IMessageSink {
+  public:
+    virtual ~IMessageSink() = default;
+    virtual MsgResult Show(const std::string& text, MsgIcon icon, MsgButtons buttons) = 0;
+};
+IMessageSink* ThreadMessageSink();
+void SetThreadMessageSink(IMessageSink* sink); // for the calling thread; null: the prompter
 
 // Process-wide services. Default: messages go to stderr and are answered Ok,
 // pauses really sleep.

@@ -3,7 +3,7 @@
 #include "base/services.h"
 #include "device/efuse.h"
 #include "device/program_state.h"
-#include "device/transaction.h"
+#include "device/sequence.h"
 
 namespace vq {
 
@@ -15,7 +15,7 @@ int CDeviceCommands::BbpAccess(int mode, unsigned reg, std::uint8_t& value) {
     const int paths = State().RxPathCount();
     if (paths < 1 || paths > 3) return 0;
     static const std::uint8_t select[3] = {0x00, 0x20, 0x40};
-    DeviceTransaction sequence;
+    DeviceSequence sequence;
     int result = 0;
     for (int path = 0; path < paths; ++path) {
         std::uint8_t r27 = 0;
@@ -29,6 +29,7 @@ int CDeviceCommands::BbpAccess(int mode, unsigned reg, std::uint8_t& value) {
 
 int CDeviceCommands::MacReadPolled(std::uint32_t address, std::uint32_t& value) {
     int result = 0;
+    DeviceSequence sequence;
     for (int i = 0; i < 10; ++i) {
         result = MacRead(address, value);
         if ((value & 1) == 0) break;
@@ -37,6 +38,7 @@ int CDeviceCommands::MacReadPolled(std::uint32_t address, std::uint32_t& value) 
 }
 
 int CDeviceCommands::MacWritePolled(std::uint32_t address, std::uint32_t value) {
+    DeviceSequence sequence;
     std::uint32_t current = 0;
     int result = 0;
     for (int i = 0; i < 10; ++i) {
@@ -49,7 +51,7 @@ int CDeviceCommands::MacWritePolled(std::uint32_t address, std::uint32_t value) 
 
 int CDeviceCommands::RfAccess(int mode, unsigned bank, unsigned reg, std::uint8_t& value) {
     const std::uint32_t select = ((bank & 0xF) << 22) | ((reg & 0x3F) << 16);
-    DeviceTransaction sequence;
+    DeviceSequence sequence;
     if (mode == 0) {
         const int selected = MacWritePolled(kRfControlRegister, select | 0x1);
         std::uint32_t data = 0;
@@ -83,6 +85,18 @@ void CDeviceCommands::SetRf(unsigned bank, unsigned reg, std::uint8_t value) {
     RfAccess(1, bank, reg, value);
 }
 
+std::uint8_t CDeviceCommands::IndirectBbpValue(unsigned indexReg, std::uint8_t index) {
+    DeviceSequence sequence;
+    SetBbp(indexReg, index);
+    return BbpValue(indexReg + 1);
+}
+
+void CDeviceCommands::SetIndirectBbp(unsigned indexReg, std::uint8_t index, std::uint8_t value) {
+    DeviceSequence sequence;
+    SetBbp(indexReg, index);
+    SetBbp(indexReg + 1, value);
+}
+
 int CDeviceCommands::EepromRead(std::uint16_t offset, std::uint16_t& word) {
     ProgramState& st = State();
     switch (st.eepromSource.load()) {
@@ -107,6 +121,9 @@ int CDeviceCommands::EepromWrite(std::uint16_t offset, std::uint16_t word) {
         }
         return 0;
     case EepromSourceKind::Efuse: {
+        // The counts, the question and the write as one sequence: the
+        // question lets go of the link while it is up.
+        DeviceSequence sequence;
         if (!st.suppressEfuseQuestion) {
             const std::string text = EfuseWriteQuestion(EfuseFreeBlocks(*this),
                                                         EfuseFreeBlocksAfterWordWrite(*this, offset, word));

@@ -1,7 +1,9 @@
 // The command layer as the pages know it: the board's command set plus the
 // operations made of several exchanges (the R66 fan-out of BBP writes, RF
-// register access through MAC 0x500, the polled MAC accesses) and the EEPROM
-// operations routed by the session's EEPROM source.
+// register access through MAC 0x500, the polled MAC accesses, the indirect
+// BBP tables) and the EEPROM operations routed by the session's EEPROM
+// source. Each operation made of several exchanges is a device sequence
+// (device/sequence.h).
 #pragma once
 
 #include "link/commands.h"
@@ -26,6 +28,10 @@ class CDeviceCommands : public CLinkCommands {
     void SetBbp(unsigned reg, std::uint8_t value);
     std::uint8_t RfValue(unsigned bank, unsigned reg);
     void SetRf(unsigned bank, unsigned reg, std::uint8_t value);
+    // An entry of an indirect BBP table: the index goes to `indexReg` (R158
+    // or R195), the data is read from or written to the register after it.
+    std::uint8_t IndirectBbpValue(unsigned indexReg, std::uint8_t index);
+    void SetIndirectBbp(unsigned indexReg, std::uint8_t index, std::uint8_t value);
     // Word at a byte offset, from the EEPROM commands, the eFuse or the
     // in-memory content buffer as the session's EEPROM source says.
     int EepromRead(std::uint16_t offset, std::uint16_t& word);

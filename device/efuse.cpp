@@ -3,7 +3,7 @@
 #include "base/format.h"
 #include "base/services.h"
 #include "device/program_state.h"
-#include "device/transaction.h"
+#include "device/sequence.h"
 #include "link/commands.h"
 
 #include <bit>
@@ -35,14 +35,15 @@ std::uint32_t DataRegister(std::uint16_t address) {
 // Starts an operation on the block holding `address` and waits for the busy bit
 // to clear (at most `polls` reads, 2 ms apart). Returns the control value read last.
 std::uint32_t RunOperation(CLinkCommands& dev, std::uint32_t op, std::uint16_t address, int polls) {
-    DeviceTransaction sequence;
+    DeviceSequence sequence;
     std::uint32_t ctrl = 0;
     dev.MacRead(kEfuseControl, ctrl);
     ctrl = (ctrl & ~(kEfuseAddressMask | kEfuseOpMask)) | (std::uint32_t(address & 0x3F0) << 16) | op |
            kEfuseBusy;
     dev.MacWrite(kEfuseControl, ctrl);
     // A controller that stays busy is not reported: the last value read is used.
-    for (int i = 0; i < polls; ++i) {
+    // A silent board is not waited for.
+    for (int i = 0; i < polls && !DeviceSequence::BoardStopped(); ++i) {
         dev.MacRead(kEfuseControl, ctrl);
         if (!(ctrl & kEfuseBusy)) break;
         Sleep(kEfusePollMs);
@@ -51,6 +52,7 @@ std::uint32_t RunOperation(CLinkCommands& dev, std::uint32_t op, std::uint16_t a
 }
 
 void MarkBad(CLinkCommands& dev, int mapAddress) {
+    DeviceSequence sequence;
     const std::uint16_t even = std::uint16_t(mapAddress & ~1);
     std::uint16_t w = EfusePhysicalReadWord(dev, even);
     // The high byte of a word keeps its top bit: only bits 8..14 are candidates.
@@ -66,6 +68,7 @@ void MarkBad(CLinkCommands& dev, int mapAddress) {
 }
 
 void WriteMapByte(CLinkCommands& dev, int mapAddress, std::uint8_t value) {
+    DeviceSequence sequence;
     const std::uint16_t even = std::uint16_t(mapAddress & ~1);
     std::uint16_t w = EfusePhysicalReadWord(dev, even);
     if (mapAddress & 1)
@@ -79,7 +82,7 @@ void WriteMapByte(CLinkCommands& dev, int mapAddress, std::uint8_t value) {
 // or only word `wordIndex` of `words`.
 int WriteLogical(CLinkCommands& dev, std::uint16_t offset, const std::uint16_t words[8], int wordIndex) {
     if (offset >= kEfuseContentBytes) return 1; // the content has 32 logical blocks
-    DeviceTransaction sequence;
+    DeviceSequence sequence;
     const EfuseGeometry g = EfuseLayout();
     const unsigned m = offset / 16;
     const std::uint16_t blockOffset = std::uint16_t(offset & ~0xF);
@@ -142,6 +145,7 @@ bool AllBlank(const std::uint16_t* words) {
 
 std::uint32_t EfuseReadGroup(CLinkCommands& dev, bool logical, std::uint16_t address, int length,
                              std::uint32_t& value) {
+    DeviceSequence sequence;
     const std::uint32_t ctrl =
         RunOperation(dev, logical ? kEfuseOpLogicalRead : kEfuseOpPhysicalRead, address, kEfuseReadPolls);
     if (logical && (ctrl & 0x3F) == kEfuseUnmapped) {
@@ -170,6 +174,7 @@ int EfuseLogicalReadWord(CLinkCommands& dev, std::uint16_t offset, std::uint16_t
 }
 
 void EfuseLogicalRead(CLinkCommands& dev, std::uint16_t offset, std::uint8_t* bytes, int length) {
+    DeviceSequence sequence;
     // Whole words from the even address, so an odd start never straddles a group.
     const int end = offset + length;
     for (int a = offset & ~1; a < end; a += 2) {
@@ -194,6 +199,7 @@ std::uint16_t EfusePhysicalReadWord(CLinkCommands& dev, std::uint16_t address) {
 }
 
 void EfusePhysicalRead(CLinkCommands& dev, std::uint16_t address, std::uint8_t* bytes, int length) {
+    DeviceSequence sequence;
     const int end = address + length;
     for (int a = address & ~1; a < end; a += 2) {
         const std::uint16_t w = EfusePhysicalReadWord(dev, std::uint16_t(a));
@@ -205,7 +211,7 @@ void EfusePhysicalRead(CLinkCommands& dev, std::uint16_t address, std::uint8_t* 
 void EfusePhysicalWriteWord(CLinkCommands& dev, std::uint16_t address, std::uint16_t word) {
     // Load the block into the data registers, change one half of one group,
     // write the registers back and program the block.
-    DeviceTransaction sequence;
+    DeviceSequence sequence;
     RunOperation(dev, kEfuseOpPhysicalRead, address, kEfuseReadPolls);
     std::uint32_t data[4] = {};
     for (int i = 0; i < 4; ++i)
@@ -233,6 +239,7 @@ int EfuseLogicalWriteBlock(CLinkCommands& dev, std::uint16_t offset, const std::
 
 void EfuseWriteContent(CLinkCommands& dev, const std::uint16_t content[256],
                        const std::uint16_t snapshot[256]) {
+    DeviceSequence sequence;
     // An unmapped block reads all 0xFFFF in the snapshot; one that stays blank
     // needs no block.
     for (int b = 0; b < 32; ++b) {
@@ -242,6 +249,7 @@ void EfuseWriteContent(CLinkCommands& dev, const std::uint16_t content[256],
 }
 
 int EfuseFindFreeMapByte(CLinkCommands& dev) {
+    DeviceSequence sequence;
     const EfuseGeometry g = EfuseLayout();
     for (int a = g.upperByte & ~1; a >= (g.lowerByte & ~1); a -= 2) {
         const std::uint16_t w = EfusePhysicalReadWord(dev, std::uint16_t(a));
@@ -252,6 +260,7 @@ int EfuseFindFreeMapByte(CLinkCommands& dev) {
 }
 
 int EfuseFreeBlocks(CLinkCommands& dev) {
+    DeviceSequence sequence;
     const EfuseGeometry g = EfuseLayout();
     int lowest = -1;
     for (int a = g.lowerByte & ~1; a <= g.upperByte && lowest < 0; a += 2) {
@@ -295,6 +304,7 @@ int EfuseFreeAfterContentWrite(int current, const std::uint16_t snapshot[256],
 }
 
 int EfuseFreeBlocksAfterWordWrite(CLinkCommands& dev, std::uint16_t offset, std::uint16_t word) {
+    DeviceSequence sequence;
     const int current = EfuseFreeBlocks(dev);
     bool mapped = false;
     std::uint16_t old = 0xFFFF;
@@ -303,6 +313,7 @@ int EfuseFreeBlocksAfterWordWrite(CLinkCommands& dev, std::uint16_t offset, std:
 }
 
 int EfuseFreeBlocksAfterByteWrite(CLinkCommands& dev, std::uint16_t offset, std::uint8_t byte) {
+    DeviceSequence sequence;
     const int current = EfuseFreeBlocks(dev);
     bool mapped = false;
     std::uint16_t old = 0xFFFF;

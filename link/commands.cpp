@@ -17,14 +17,28 @@ std::string BadStatusText(const char* name, std::uint16_t status) {
     return Format("%s : Error Message => Receive packet status failed.....%d", name, int(status));
 }
 
+namespace {
+thread_local SequenceGate* t_gate = nullptr;
+} // namespace
+
+SequenceGate* ThreadSequenceGate() { return t_gate; }
+void SetThreadSequenceGate(SequenceGate* gate) { t_gate = gate; }
+
 CLinkCommands::Reply CLinkCommands::Exchange(std::uint16_t id, std::uint16_t length,
                                                  const std::uint8_t* payload) {
     Reply reply;
     LinkSession& link = Link();
     std::lock_guard<std::recursive_mutex> lock(link.exchangeLock);
+    SequenceGate* gate = t_gate;
+    if (gate && gate->stopped) {
+        ++gate->notSent;
+        reply.sent = false;
+        return reply;
+    }
     std::memset(link.response.bytes, 0, kFrameBufferSize);
     link.SendCommand(id, length, payload);
     reply.result = link.ReceiveResponse();
+    if (reply.result != 0 && gate) gate->stopped = true;
     if (reply.result == 0) {
         reply.status = GetBe16(link.response.bytes + kOffStatus);
         std::memcpy(reply.data.data(), link.response.bytes + kOffData, kDataSize);
@@ -35,6 +49,7 @@ CLinkCommands::Reply CLinkCommands::Exchange(std::uint16_t id, std::uint16_t len
 bool CLinkCommands::Run(const char* name, std::uint16_t id, std::uint16_t length, const std::uint8_t* payload,
                           Reply& reply) {
     reply = Exchange(id, length, payload);
+    if (!reply.sent) return false; // the sequence reports the silent board once, at its end
     // Messages are shown after the exchange lock is released, so a box raised on a
     // worker thread never holds up the exchanges of the UI thread.
     if (reply.result != 0) {

@@ -46,6 +46,17 @@ constexpr std::uint16_t TemperatureCompensation = 0x206;
 constexpr std::uint32_t kRfControlRegister = 0x500;
 constexpr std::size_t kDataSize = kFrameBufferSize - kOffData;
 
+// The calling thread's open device sequence as the exchanges see it (set and
+// cleared by device/sequence.h). Once one of its commands has timed out, the
+// board is taken as silent: the sequence's remaining commands fail at once
+// without being sent.
+struct SequenceGate {
+    bool stopped = false;       // a command of the sequence got no answer
+    unsigned long notSent = 0;  // commands refused since
+};
+SequenceGate* ThreadSequenceGate();
+void SetThreadSequenceGate(SequenceGate* gate); // for the calling thread; null: none
+
 class CLinkCommands {
   public:
     int MacRead(std::uint32_t address, std::uint32_t& value);
@@ -80,10 +91,12 @@ class CLinkCommands {
     // bytes from frame offset 28) copied out, else the ReceiveResponse value.
     struct Reply {
         int result = -1;
+        bool sent = true; // false: refused unsent, the sequence's board had stopped answering
         std::uint16_t status = 0;
         std::array<std::uint8_t, kDataSize> data{}; // zero past the received frame
     };
-    // Send + receive under the exchange lock, no message.
+    // Send + receive under the exchange lock, no message. Inside a sequence
+    // whose board stopped answering nothing is sent (result -1, `sent` false).
     static Reply Exchange(std::uint16_t id, std::uint16_t length, const std::uint8_t* payload);
 
   protected:

@@ -2,6 +2,7 @@
 
 #include "base/format.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -26,6 +27,7 @@ void ResetLink() {
     s.responseLength = 0;
     s.hardwareAddressLookup = LookupHardwareAddress;
     s.captureFilter = "ether proto 0x2880";
+    s.clockUs = nullptr;
 }
 
 void LinkSession::SetInic(bool on) {
@@ -60,9 +62,18 @@ int LinkSession::SendCommand(std::uint16_t commandId, std::uint16_t length, cons
     return kSendOk;
 }
 
+std::uint64_t LinkSession::NowUs() const {
+    if (clockUs) return clockUs();
+    using namespace std::chrono;
+    return std::uint64_t(duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
 int LinkSession::ReceiveResponse() {
     if (!transport_) return -1; // nothing was sent and nothing can arrive
     const std::uint16_t expected = std::uint16_t(sequence_ - 1);
+    // Empty reads alone would never end the wait while other 0x2880 traffic
+    // (a second PC on the wire) keeps arriving: the clock ends it as well.
+    const std::uint64_t deadline = NowUs() + kResponseDeadlineUs;
     int empty = 0;
     for (;;) {
         const std::uint8_t* frame = nullptr;
@@ -70,7 +81,13 @@ int LinkSession::ReceiveResponse() {
         int r = transport_->Next(frame, length);
         if (r < 0) return -1; // a capture read error is a failure, never a received response
         if (r == 0) {
-            if (++empty >= kMaxEmptyReads) return -1;
+            if (++empty >= kMaxEmptyReads || NowUs() >= deadline) return -1;
+            continue;
+        }
+        // Without the whole header a frame is never a response: its missing
+        // type and sequence would read as zero and match sequence 0.
+        if (length < kHeaderSize) {
+            if (NowUs() >= deadline) return -1;
             continue;
         }
         if (length > kFrameBufferSize) length = kFrameBufferSize;
@@ -92,6 +109,7 @@ int LinkSession::ReceiveResponse() {
         host16(kOffLength);
         std::uint16_t seq = host16(kOffSequence);
         if (type == responseType && seq == expected) return 0;
+        if (NowUs() >= deadline) return -1;
     }
 }
 

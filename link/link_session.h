@@ -17,6 +17,9 @@ namespace vq {
 constexpr int kSendOk = 0;
 constexpr int kSendRefused = 3;
 constexpr int kMaxEmptyReads = 3000;
+// The same time-out by the clock: 3000 reads of 1 ms. It ends the wait also
+// while frames keep arriving that are not the answer.
+constexpr std::uint64_t kResponseDeadlineUs = 3000 * 1000;
 
 class LinkSession {
   public:
@@ -33,16 +36,20 @@ class LinkSession {
     std::size_t responseLength = 0; // bytes copied into `response` by the last receive
 
     // Held around each SendCommand/ReceiveResponse pair so that exchanges from
-    // worker threads and the UI thread never interleave.
+    // worker threads and the UI thread never interleave, and by an open device
+    // sequence (device/sequence.h) across all of its exchanges.
     std::recursive_mutex exchangeLock;
 
     // Builds and sends one request: 0 when the link accepted it, 3 when refused
     // (or when there is no open link).
     int SendCommand(std::uint16_t commandId, std::uint16_t length, const std::uint8_t* payload);
     // Waits for the response to the request just sent: 0 with the matching frame
-    // in `response` (header in host order), -1 after 3000 empty reads or on a
-    // capture read error.
+    // in `response` (header in host order), -1 after 3000 empty reads, 3 s after
+    // the wait began, or on a capture read error.
     int ReceiveResponse();
+    // Microseconds of a steady clock, for the response deadline; tests set
+    // their own. Empty: std::chrono::steady_clock.
+    std::function<std::uint64_t()> clockUs;
 
     std::uint16_t Sequence() const { return sequence_; }
     void SetSequence(std::uint16_t s) { sequence_ = s; } // tests only
@@ -67,6 +74,8 @@ class LinkSession {
     void CloseLink();
 
   private:
+    std::uint64_t NowUs() const;
+
     std::unique_ptr<ITransport> transport_;
     std::uint16_t sequence_ = 0;
 };

@@ -3,6 +3,7 @@
 #include "base/services.h"
 #include "device/device_commands.h"
 #include "device/program_state.h"
+#include "device/sequence.h"
 #include "txrx/core/txrx_radio.h"
 #include "txrx/tx_dialogs.h"
 #include "ui/sheet_services.h"
@@ -93,6 +94,8 @@ int CTXRXPage::RunDialog(QDialog& dialog) {
 
 bool CTXRXPage::Marshal(std::function<void()> f) {
     if (QThread::currentThread() == thread()) return false;
+    // The page's thread needs the link for the call: a sequence of the caller lets go meanwhile.
+    DeviceSequence::Released released;
     QMetaObject::invokeMethod(this, std::move(f), Qt::BlockingQueuedConnection);
     return true;
 }
@@ -225,6 +228,7 @@ void CTXRXPage::FinishRadio(const TxRxRadioSettings& s) {
 }
 
 template <class Settings> void CTXRXPage::WithRadio(void (CTxRxRadio::*operation)(Settings&)) {
+    DeviceSequence sequence;
     TxRxRadioSettings s;
     ReadRadioControls(s);
     s.restartContinuousTx = [this](TxRxRadioSettings& current) {
@@ -705,8 +709,12 @@ int CTXRXPage::TimerPeriod(int tid) const {
 }
 
 void CTXRXPage::OnTimer(int tid) {
+    // A tick that would talk to the board waits for the next one while a
+    // sequence is open (this page's own in a nested event loop, or a worker's).
+    if ((tid == kTimerCounters || tid == kTimerTempSensor) && DeviceSequence::AnyOpen()) return;
     switch (tid) {
     case kTimerCounters: {
+        DeviceSequence sequence;
         PollCounters();
         if (rxRunning_) {
             CDeviceCommands dev;
@@ -721,7 +729,7 @@ void CTXRXPage::OnTimer(int tid) {
         break;
     case kTimerTempSensor: {
         CDeviceCommands dev;
-        TemperatureSwitchTick(dev);
+        TemperatureSwitchTick(dev); // a sequence of its own
         break;
     }
     default:
@@ -815,6 +823,7 @@ void CTXRXPage::OnModeSelected() {
 }
 
 void CTXRXPage::OnRateSelected() {
+    DeviceSequence sequence;
     ProgramState& st = State();
     st.rateIndex = Selection(id::Rate);
     if (IsHtMode(st.phyMode)) {
@@ -910,6 +919,7 @@ TxFrameInputs CTXRXPage::GatherInputs() const {
 void CTXRXPage::OnSetMacAddress() {
     std::vector<std::uint8_t> b = HexTextToBytes(Text(id::MacAddress).toStdString());
     b.resize(6, 0);
+    DeviceSequence sequence;
     CDeviceCommands dev;
     dev.MacWrite(0x1008, std::uint32_t(b[0]) | (std::uint32_t(b[1]) << 8) | (std::uint32_t(b[2]) << 16) |
                              (std::uint32_t(b[3]) << 24));
@@ -945,6 +955,7 @@ void CTXRXPage::ToggleTx() {
 }
 
 void CTXRXPage::StartTx() {
+    DeviceSequence sequence;
     CDeviceCommands dev;
     SetEnabled(id::LoopBack, false);
     txRunning_ = true;
@@ -1008,6 +1019,7 @@ void CTXRXPage::StartTx() {
 }
 
 void CTXRXPage::StopTx() {
+    DeviceSequence sequence;
     CDeviceCommands dev;
     SetEnabled(id::LoopBack, true);
     if (!rxRunning_) {
@@ -1038,6 +1050,7 @@ void CTXRXPage::StopTx() {
 }
 
 void CTXRXPage::SetContinuousMode(ContinuousMode mode, bool checked) {
+    DeviceSequence sequence;
     WaitCursor wait;
     const int m = int(mode);
     SetChecked(kModeBoxes[m], checked);
@@ -1070,6 +1083,7 @@ void CTXRXPage::SetContinuousMode(ContinuousMode mode, bool checked) {
 
 void CTXRXPage::RestartContinuousTx() {
     if (!Checked(id::Conti) || !txRunning_) return;
+    DeviceSequence sequence;
     WaitCursor wait;
     ToggleTx();
     ToggleTx();
@@ -1077,6 +1091,7 @@ void CTXRXPage::RestartContinuousTx() {
 
 void CTXRXPage::ToggleRx() {
     if (Marshal([this] { ToggleRx(); })) return;
+    DeviceSequence sequence;
     CDeviceCommands dev;
     std::uint32_t v = 0;
     if (!rxRunning_) {
@@ -1125,6 +1140,7 @@ void CTXRXPage::AfterCounterReset() {
 
 void CTXRXPage::PollCounters() {
     if (Marshal([this] { PollCounters(); })) return;
+    DeviceSequence sequence;
     CDeviceCommands dev;
     const PollOutput out = PollBoardCounters(dev, rxRunning_, counters_, TxEnv());
     ApplyTexts(out.texts);
@@ -1140,6 +1156,7 @@ void CTXRXPage::PollCounters() {
 void CTXRXPage::EndCountedTransmission() {
     if (loopBack_ && txRunning_ && !rxRunning_) ToggleRx();
     if (!loopBack_ && txRunning_) {
+        DeviceSequence sequence;
         CDeviceCommands dev;
         std::uint32_t v = 0;
         dev.MacRead(0x1004, v);
@@ -1154,6 +1171,7 @@ void CTXRXPage::EndCountedTransmission() {
 
 void CTXRXPage::SetLoopBack(bool checked) {
     SetChecked(id::LoopBack, checked);
+    DeviceSequence sequence;
     CDeviceCommands dev;
     std::uint32_t v = 0;
     if (checked) {

@@ -2,6 +2,7 @@
 
 #include "base/services.h"
 #include "device/device_commands.h"
+#include "device/sequence.h"
 #include "formats/text_files.h"
 #include "registers/core/bbp_files.h"
 #include "ui/sheet_services.h"
@@ -108,6 +109,7 @@ void CBBPPage::OnSaveBbpRegs() {
 void CBBPPage::OnLoadBbpRegs() {
     const QString name = FileDialogs().OpenFile(tr("Open BBP File"), ProgramDirectory(), kBbpFilter);
     if (name.isEmpty()) return;
+    DeviceSequence sequence; // the file and the read-back
     WaitCursor wait;
     CDeviceCommands dev;
     RunnerSummary summary;
@@ -120,6 +122,7 @@ void CBBPPage::OnLoadScript() {
     const QString name =
         FileDialogs().OpenFile(tr("Open BBP Script File"), ProgramDirectory(), kScriptFilter);
     if (name.isEmpty()) return;
+    DeviceSequence sequence; // the script and the read-back
     std::vector<std::string> lines;
     {
         WaitCursor wait;

@@ -3,6 +3,7 @@
 #include "base/format.h"
 #include "base/numbers.h"
 #include "base/services.h"
+#include "device/sequence.h"
 #include "formats/saved_file.h"
 #include "formats/text_files.h"
 
@@ -148,6 +149,7 @@ bool WriteForSave(CDeviceCommands& dev, unsigned reg, std::uint8_t value, const 
 bool SaveRegisterFile(CDeviceCommands& dev, const std::string& path) {
     SavedFile file(path);
     if (!file.Open()) return false;
+    DeviceSequence sequence;
     std::string text;
     text.reserve(kRegisterFileLines * 9);
     for (unsigned r = 0; r < 256; ++r) {
@@ -175,6 +177,7 @@ bool LoadRegisterFile(CDeviceCommands& dev, const std::string& path, RunnerSumma
     FileHandle file(path, "r");
     if (!file) return false;
     RunnerSummary run;
+    DeviceSequence sequence;
     std::string line;
     bool cut = false;
     for (int number = 1; ReadLine(file.get(), line, &cut); ++number) {
@@ -196,6 +199,7 @@ bool LoadRegisterFile(CDeviceCommands& dev, const std::string& path, RunnerSumma
 bool RunScript(CDeviceCommands& dev, const std::string& path, std::vector<std::string>& log) {
     FileHandle file(path, "r");
     if (!file) return false;
+    DeviceSequence sequence;
     log.clear();
     RunnerSummary run;
     std::string line;
@@ -228,6 +232,7 @@ bool RunScript(CDeviceCommands& dev, const std::string& path, std::vector<std::s
 bool DumpPapdTable(CDeviceCommands& dev, const std::string& path) {
     SavedFile file(path);
     if (!file.Open()) return false;
+    DeviceSequence sequence;
     std::uint8_t saved = 0;
     if (!ReadForSave(dev, reg::Papd, saved, "BBP R4", path)) return false;
     dev.SetBbp(reg::Papd, kPapdSelect);
@@ -249,6 +254,7 @@ bool DumpPapdTable(CDeviceCommands& dev, const std::string& path) {
 bool WritePapdTable(CDeviceCommands& dev, const std::string& path, RunnerSummary* summary) {
     FileHandle file(path, "r");
     if (!file) return false;
+    DeviceSequence sequence;
     const std::uint8_t saved = dev.BbpValue(reg::Papd);
     dev.SetBbp(reg::Papd, kPapdSelect);
     RunnerSummary run;
@@ -283,6 +289,7 @@ bool DumpCapture(CDeviceCommands& dev, CaptureKind kind, const std::string& base
                  const std::function<void()>& afterTrigger) {
     SavedFile text(basePath + ".txt");
     if (!text.Open()) return false;
+    DeviceSequence sequence;
     SavedFile binary(basePath + ".bin");
     if (!binary.Open()) return false;
 

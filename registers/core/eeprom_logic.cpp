@@ -6,6 +6,7 @@
 #include "device/device_commands.h"
 #include "device/efuse.h"
 #include "device/program_state.h"
+#include "device/sequence.h"
 #include "formats/saved_file.h"
 
 #include <algorithm>
@@ -243,6 +244,7 @@ bool EepromPageLogic::ReadContent(int offset, int length) {
     // The shown content is 512 bytes: a range past it is cut at its end.
     if (!image || offset < 0 || offset >= kContentSize || length <= 0) return true;
     length = std::min(length, kContentSize - offset);
+    DeviceSequence sequence;
     CDeviceCommands dev;
     if (BufferMode()) {
         std::memcpy(image + offset, State().eepromBuffer + offset, std::size_t(length));
@@ -265,6 +267,7 @@ bool EepromPageLogic::ReadContent(int offset, int length) {
 }
 
 void EepromPageLogic::ReadEfuseWords(std::uint16_t words[256]) {
+    DeviceSequence sequence;
     CDeviceCommands dev;
     for (int i = 0; i < 256; ++i) {
         words[i] = 0xFFFF;
@@ -282,6 +285,7 @@ bool EepromPageLogic::ConfirmEfuseWrite(int before, int after) {
 }
 
 void EepromPageLogic::ReadWrite() {
+    DeviceSequence sequence;
     const unsigned offset = HexPrefixValue(offsetText) & 0xFFFF;
     const unsigned length = DecimalPrefixValue(lengthText);
     const unsigned value = HexPrefixValue(valueText) & 0xFF;
@@ -310,6 +314,7 @@ void EepromPageLogic::ReadWrite() {
 }
 
 bool EepromPageLogic::WriteByte(int offset, std::uint8_t value) {
+    DeviceSequence sequence;
     CDeviceCommands dev;
     const std::uint16_t even = std::uint16_t(offset & ~1);
     auto merge = [&](std::uint16_t w) {
@@ -357,6 +362,7 @@ bool EepromPageLogic::BlockWrite(int offset, int length) {
         return false;
     }
     if (!image) return false;
+    DeviceSequence sequence;
     CDeviceCommands dev;
     if (BufferMode()) {
         std::memcpy(State().eepromBuffer + offset, image + offset, std::size_t(length));
@@ -415,6 +421,7 @@ void EepromPageLogic::ReadTypeText() {
 }
 
 void EepromPageLogic::ReadMacAddresses() {
+    DeviceSequence sequence;
     static const std::uint16_t offsets[3] = {0x04, 0x28, 0x2E};
     CDeviceCommands dev;
     for (int k = 0; k < 3; ++k) {
@@ -446,6 +453,7 @@ bool EepromPageLogic::SetMacAddress(int which) {
     MacBytes(macTexts[which], b);
     std::uint16_t words[3];
     ToWords(b, words, 3);
+    DeviceSequence sequence;
     CDeviceCommands dev;
     if (which == 0) {
         // The board MAC goes out as one EEPROM Write-Bulk; a dry run keeps it in the buffer.
@@ -470,6 +478,7 @@ bool EepromPageLogic::SetMacAddress(int which) {
 
 void EepromPageLogic::ShowLedFields() {
     if (polarity < 0) return;
+    DeviceSequence sequence;
     const std::uint16_t config = ReadWord(0x3C), act = ReadWord(0x3E), pol = ReadWord(0x40);
     ShowLedFieldsFrom(config, act, pol);
 }
@@ -493,6 +502,7 @@ void EepromPageLogic::ShowFieldsFromImage(int offset, int length) {
 }
 
 void EepromPageLogic::SetLed() {
+    DeviceSequence sequence;
     const bool efuse = EfuseMode();
     std::uint16_t snapshot[256], work[256];
     if (efuse) {
@@ -534,6 +544,7 @@ void EepromPageLogic::LoadFile(const std::string& path) {
         return;
     }
     if (!image) return;
+    DeviceSequence sequence;
     CDeviceCommands dev;
     // The file is laid over the current content (a short file, the kept TX
     // power bytes): without it, stale bytes would be written.

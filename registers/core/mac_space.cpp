@@ -3,6 +3,7 @@
 #include "base/services.h"
 #include "base/format.h"
 #include "device/device_commands.h"
+#include "device/sequence.h"
 #include "formats/saved_file.h"
 #include "formats/text_files.h"
 
@@ -31,6 +32,7 @@ void MacSpace::SelectRegion(int index) {
 
 void MacSpace::ReadRegion(CDeviceCommands& dev) {
     if (!HasBuffers()) return;
+    DeviceSequence sequence;
     const std::uint32_t offset = RegionOffset(), length = RegionLength();
     const bool program = offset == kMacRegions[kMacRegionProgramMemory].offset;
     std::uint32_t v = 0;
@@ -58,6 +60,7 @@ bool MacSpace::WriteContentFile(CDeviceCommands& dev, const std::string& path) {
         ShowMessage("HW Memory content File not found!");
         return false;
     }
+    DeviceSequence sequence;
     const std::uint32_t offset = RegionOffset(), length = RegionLength();
     // Never more than the region: the rest of a longer file is not read.
     std::vector<std::uint8_t> bytes(length);
@@ -99,6 +102,7 @@ bool MacSpace::RunScript(CDeviceCommands& dev, const std::string& path,
                          const std::function<void(const std::string&)>& onLine) {
     FileHandle file(path, "rb");
     if (!file) return false;
+    DeviceSequence sequence;
     RunnerSummary summary;
     std::string line;
     bool cut = false;
@@ -139,6 +143,7 @@ bool MacSpace::RunRegisterFile(CDeviceCommands& dev, const std::string& path,
     RunnerSummary local;
     RunnerSummary& run = summary ? *summary : local;
     run = RunnerSummary();
+    DeviceSequence sequence;
     std::string line;
     bool cut = false;
     for (int number = 1; ReadTextLine(file.get(), line, kTextLineChars, &cut); ++number) {
@@ -185,6 +190,7 @@ MacSpace::TestRun MacSpace::RunMemoryTest(CDeviceCommands& dev, int passes,
                                           const std::function<bool(int)>& progress) {
     TestRun run;
     if (region_ != kMacRegionSharedMemory && region_ != kMacRegionPacketBuf) return run;
+    DeviceSequence sequence;
     if (!HasBuffers()) return run;
     for (int pass = 1; pass <= passes; ++pass) {
         // Without a readable content file there is nothing to compare: one message, not one per pass.
@@ -223,6 +229,7 @@ MacSpace::TestResult MacSpace::MemoryTest(CDeviceCommands& dev, int passes,
 }
 
 void MacSpace::ResetNic(CDeviceCommands& dev) {
+    DeviceSequence sequence;
     dev.MacWrite(0x1004, 1);
     dev.MacWrite(0x1004, 1);
     dev.MacWrite(0x1004, 0);

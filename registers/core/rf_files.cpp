@@ -4,6 +4,7 @@
 #include "base/numbers.h"
 #include "base/services.h"
 #include "device/device_commands.h"
+#include "device/sequence.h"
 #include "formats/saved_file.h"
 #include "formats/text_files.h"
 #include "registers/core/rf_values.h"
@@ -99,6 +100,7 @@ const char* const kTestFileHeader = "; RF R/W Test File!!\n\nReg:  WRITE :  READ
 const char* const kTestFileSeparator = "====================================\n";
 
 std::uint8_t ToggleRfBit(CDeviceCommands& dev, int bank, int reg, int bit, bool clear) {
+    DeviceSequence sequence;
     const std::uint8_t value = ToggledValue(dev.RfValue(unsigned(bank), unsigned(reg)), bit, clear);
     dev.SetRf(unsigned(bank), unsigned(reg), value);
     return value;
@@ -120,6 +122,7 @@ bool AccessForSave(CDeviceCommands& dev, int mode, int bank, int reg, std::uint8
 bool RunRfScript(CDeviceCommands& dev, const std::string& path, IScriptLog& log) {
     FileHandle f(path, "r");
     if (!f) return false;
+    DeviceSequence sequence;
     log.Clear();
     RunnerSummary run;
     ScriptFields fields;
@@ -154,6 +157,7 @@ bool RunRfScript(CDeviceCommands& dev, const std::string& path, IScriptLog& log)
 bool SaveRfRegisters(CDeviceCommands& dev, const std::string& path) {
     SavedFile f(path);
     if (!f.Open()) return false;
+    DeviceSequence sequence;
     std::string text;
     for (int bank : kSavedBanks)
         for (int reg = 0; reg < kRegistersPerBank; ++reg) {
@@ -169,6 +173,7 @@ bool LoadRfRegisters(CDeviceCommands& dev, const std::string& path, RunnerSummar
     FileHandle f(path, "r");
     if (!f) return false;
     RunnerSummary run;
+    DeviceSequence sequence;
     RegisterFields fields;
     std::string line;
     bool cut = false;
@@ -199,6 +204,7 @@ bool LoadRfRegisters(CDeviceCommands& dev, const std::string& path, RunnerSummar
 bool DumpBankForAte(CDeviceCommands& dev, const std::string& path, int bank) {
     SavedFile f(path);
     if (!f.Open()) return false;
+    DeviceSequence sequence;
     std::string text;
     for (int reg = 0; reg < kRegistersPerBank; ++reg) {
         std::uint8_t value = 0;
@@ -212,6 +218,7 @@ bool DumpBankForAte(CDeviceCommands& dev, const std::string& path, int bank) {
 bool TestRegisterReadWrite(CDeviceCommands& dev, const std::string& path, int bank, int registerCount) {
     SavedFile f(path);
     if (!f.Open()) return false;
+    DeviceSequence sequence;
     std::string text = kTestFileHeader;
     for (int reg = 0; reg < registerCount; ++reg) {
         for (unsigned v = 0; v <= 0xFF; ++v) {

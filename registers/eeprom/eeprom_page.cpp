@@ -3,6 +3,7 @@
 #include "base/services.h"
 #include "controls/hex_edit.h"
 #include "device/program_state.h"
+#include "device/sequence.h"
 #include "ui/sheet_services.h"
 #include "ui/ui_services.h"
 
@@ -331,6 +332,7 @@ void CEEPROMPage::OnInitDialog() {
     Edit(kLedMode)->setMaxLength(2);
     for (int id : {kMac, kLanMac, kWanMac})
         Edit(id)->setMaxLength(12);
+    DeviceSequence sequence;
     WaitCursor wait;
     logic_.ReadTypeText();
     logic_.ReadMacAddresses();
@@ -342,6 +344,7 @@ void CEEPROMPage::OnInitDialog() {
 }
 
 void CEEPROMPage::OnSetActive() {
+    DeviceSequence sequence;
     WaitCursor wait;
     Gather();
     logic_.ShowLedFields();

@@ -4,6 +4,7 @@
 #include "base/services.h"
 #include "controls/hex_edit.h"
 #include "device/device_commands.h"
+#include "device/sequence.h"
 #include "formats/runner_summary.h"
 #include "formats/text_files.h"
 #include "ui/ui_services.h"
@@ -196,6 +197,7 @@ void CMACPage::OnRw() {
 void CMACPage::OnLoadFile() {
     const QString path = FileDialogs().OpenFile(QStringLiteral("Open"), ProgramDirectory(),
                                                 QStringLiteral("HW Memory content File (*.bin)|*.bin||"));
+    DeviceSequence sequence; // the write and the read-back
     if (!path.isEmpty()) {
         space_.contentFileName = Path(path);
         WaitCursor wait;
@@ -218,6 +220,7 @@ void CMACPage::OnSaveAs() {
 void CMACPage::OnScriptFile() {
     const QString chosen = FileDialogs().OpenFile(QStringLiteral("Open"), ProgramDirectory(),
                                                   QStringLiteral("MAC Register File (*.mac)|*.mac||"));
+    DeviceSequence sequence; // the file and the read-back
     if (!chosen.isEmpty()) {
         WaitCursor wait;
         CDeviceCommands dev;
@@ -292,6 +295,7 @@ void CMACPage::OnLoadScript() {
         return; // a script that cannot be opened is ignored
     log_->clear();
     logCount_ = 0;
+    DeviceSequence sequence; // the script and the read-back
     bool opened;
     {
         WaitCursor wait;

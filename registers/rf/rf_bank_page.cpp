@@ -2,6 +2,7 @@
 
 #include "base/format.h"
 #include "device/device_commands.h"
+#include "device/sequence.h"
 #include "device/program_state.h"
 #include "registers/core/rf_files.h"
 #include "registers/core/rf_values.h"
@@ -120,6 +121,7 @@ void CRFBankPage::OnBitButton(int buttonId) {
     QPushButton* button = grid_->BitButton(pos->reg, pos->bit);
     const bool clear = rf::CaptionShowsSet(button->text().toStdString());
     button->setText(clear ? QStringLiteral("0") : QStringLiteral("1"));
+    DeviceSequence sequence;
     CDeviceCommands dev;
     rf::ToggleRfBit(dev, State().rfBank, pos->reg, pos->bit, clear);
     Refresh();
@@ -142,6 +144,7 @@ void CRFBankPage::OnReadWrite() {
     // The number is used as typed: 40 means R40.
     const unsigned reg = unsigned(rf::DecimalNumber(regId_.toStdString())) & 0xFF;
     std::uint8_t value = rf::HexByte(value_.toStdString());
+    DeviceSequence sequence;
     CDeviceCommands dev;
     if (mode_ == 0) {
         dev.RfAccess(0, unsigned(State().rfBank), reg, value);

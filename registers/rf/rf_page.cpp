@@ -2,6 +2,7 @@
 
 #include "base/format.h"
 #include "device/device_commands.h"
+#include "device/sequence.h"
 #include "device/program_state.h"
 #include "formats/text_files.h"
 #include "registers/core/rf_files.h"
@@ -288,6 +289,7 @@ void CRFPage::ShowSharedValues(std::uint8_t txPower0, std::uint8_t txPower1, std
 void CRFPage::OnChannelSelected(int index) {
     const ChannelSynthEntry* e = SynthEntry(index);
     if (!e) return;
+    DeviceSequence sequence; // the TX/RX page's channel set-up and the bank read
     ProgramState& st = State();
     st.channelIndex = index;
     channelCombo_->setCurrentIndex(index);
@@ -320,6 +322,7 @@ void CRFPage::OnTxPowerSpin(int path, int delta) {
     if (!next) return;
     ProgramState& st = State();
     st.channelIndex = channelCombo_->currentIndex();
+    DeviceSequence sequence;
     CDeviceCommands dev;
     std::uint32_t reg = 0;
     // The register also holds the other path's trim: write only what was read.
@@ -339,6 +342,7 @@ void CRFPage::OnTxPowerSpin(int path, int delta) {
 void CRFPage::OnFreqOffsetSpin(int delta) {
     const auto next = rf::FreqOffsetStep(rf::HexByte(freqOffsetEdit_->text().toStdString()), delta);
     if (!next) return;
+    DeviceSequence sequence;
     CDeviceCommands dev;
     std::uint8_t value = 0;
     dev.RfAccess(0, rf::kFreqOffsetBank, rf::kFreqOffsetRegister, value);
@@ -354,6 +358,7 @@ void CRFPage::OnLoadScript() {
     const QString path = FileDialogs().OpenFile(QStringLiteral("Open RF Script File"), ProgramDirectory(),
                                                 QString::fromLatin1(kScriptFilter));
     if (path.isEmpty()) return;
+    DeviceSequence sequence; // the script and the bank read
     CDeviceCommands dev;
     ListLog log(logList_, logCount_);
     bool done;
@@ -391,6 +396,7 @@ void CRFPage::OnLoadRfRegs() {
     const QString path = FileDialogs().OpenFile(QStringLiteral("Open Script File"), ProgramDirectory(),
                                                 QString::fromLatin1(kRegisterFilter));
     if (path.isEmpty()) return;
+    DeviceSequence sequence; // the file and the bank read
     CDeviceCommands dev;
     RunnerSummary summary;
     bool done;

@@ -135,3 +135,44 @@ TEST_F(FrameTest, ShortResponseReadsZerosNotStaleBytes) {
     EXPECT_EQ(dev.BbpReadAll(table), 0);
     for (int i = 0; i < 256; ++i) ASSERT_EQ(table[i], 0) << i;
 }
+
+TEST_F(FrameTest, ForeignTrafficCannotHoldTheWait) {
+    // Every read of 1 ms (0.1 ms) brings a frame that is not the answer; the
+    // answer itself comes after `answerAfter` reads, if at all.
+    struct Case {
+        std::vector<std::uint8_t> frame;
+        std::uint64_t readUs;
+        unsigned long answerAfter;
+        int result;
+    } cases[] = {{Response(0x8008, 5, 0x4444, 0), 1000, 100000, -1}, // stale responses
+                 {Response(0x0008, 5, 0, 0), 100, 100000, -1},       // another PC's requests
+                 {std::vector<std::uint8_t>(20, 0), 1000, 100000, -1},
+                 {Response(0x8008, 5, 0x4444, 0), 1000, 2900, 0}};   // answered within 3 s
+    for (const Case& c : cases) {
+        std::uint64_t now = 0;
+        unsigned long reads = 0;
+        Link().clockUs = [&now] { return now; };
+        Link().SendCommand(5, 0, nullptr);
+        const auto answer = Response(0x8008, 5, std::uint16_t(Link().Sequence() - 1), 0);
+        tr->onRead = [&] {
+            now += c.readUs;
+            if (++reads < c.answerAfter) tr->incoming.push_back(c.frame);
+            if (reads == c.answerAfter) tr->incoming.push_back(answer);
+        };
+        EXPECT_EQ(Link().ReceiveResponse(), c.result) << c.readUs;
+        EXPECT_LE(reads, std::min(c.answerAfter, kResponseDeadlineUs / c.readUs + 1)) << c.readUs;
+        tr->incoming.clear();
+    }
+}
+
+TEST_F(FrameTest, FrameWithoutTheWholeHeaderIsNeverAResponse) {
+    // A cut frame's missing sequence must not read as the first request's 0.
+    for (std::size_t length : {0, 1, 20, 24, 25, 26}) {
+        Link().SetSequence(0);
+        Link().SendCommand(5, 0, nullptr);
+        auto frame = Response(0x8008, 5, 0, 0);
+        frame.resize(length);
+        tr->incoming.push_back(frame);
+        EXPECT_EQ(Link().ReceiveResponse(), length >= kHeaderSize ? 0 : -1) << length;
+    }
+}

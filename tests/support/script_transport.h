@@ -8,18 +8,21 @@
 #include <algorithm>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace vq::test {
 
-// Transport that records what is sent and plays back scripted frames.
+// Transport that records what is sent and plays back scripted frames;
+// `onRead` runs before every read.
 class ScriptTransport : public ITransport {
   public:
     std::vector<std::vector<std::uint8_t>> sent;
     std::deque<std::vector<std::uint8_t>> incoming;
     int empties = 0;
     bool refuse = false;
+    std::function<void()> onRead;
     bool Send(const std::uint8_t* f, std::size_t n, std::string& err) override {
         if (refuse) {
             err = "refused";
@@ -29,6 +32,7 @@ class ScriptTransport : public ITransport {
         return true;
     }
     int Next(const std::uint8_t*& f, std::size_t& n) override {
+        if (onRead) onRead();
         if (incoming.empty()) {
             ++empties;
             return 0;

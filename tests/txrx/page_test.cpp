@@ -1,9 +1,12 @@
 // The TX/RX page against the simulated board: transmit and receive tests,
 // the counter poll, the continuous modes and the two dialogs.
+#include "agent/efuse.h"
 #include "agent/inproc_transport.h"
 #include "agent/txrx_counters.h"
 #include "base/services.h"
+#include "device/efuse.h"
 #include "device/program_state.h"
+#include "device/sequence.h"
 #include "link/link_session.h"
 #include "txrx/tx_dialogs.h"
 #include "txrx/txrx_page.h"
@@ -15,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <atomic>
 #include "tests/support/test_sheet.h"
 #include "tests/support/txrx_fixture.h"
@@ -61,6 +65,20 @@ class TxRxPageTest : public vq::test::TxRxBoardTest {
     TxRxCountersDevice* engine = nullptr;
     vq::test::TestSheet<CTXRXPage> sheet;
     std::unique_ptr<CTXRXPage> page;
+};
+
+// Answers the first MAC Read of `address` with a bad status.
+class FailOnce : public agent::BoardDevice {
+  public:
+    explicit FailOnce(std::uint32_t a) : address(a) {}
+    bool Command(agent::BoardModel&, std::uint16_t id, const std::uint8_t* p, std::size_t n,
+                 std::uint16_t& status, std::vector<std::uint8_t>&) override {
+        if (fired || id != cmd::MacRead || n < 4 || GetBe32(p) != address) return false;
+        status = 0x8001;
+        return fired = true;
+    }
+    std::uint32_t address;
+    bool fired = false;
 };
 
 } // namespace
@@ -566,6 +584,39 @@ TEST_F(TxRxPageTest, WorkerThreadStopsTheTestsOnThePageThread) {
     EXPECT_FALSE(page->IsRxRunning());
     EXPECT_FALSE(page->IsTxRunning());
     EXPECT_FALSE(page->TimerActive(kTimerCounters));
+}
+
+TEST_F(TxRxPageTest, NoOtherCallerGetsIntoAnOpenSequence) {
+    // An eFuse physical write loads its block into the data registers, changes
+    // a word and programs the block. An error box in between used to let the
+    // temperature tick (an eFuse logical read of word 0xD0 here) or a worker
+    // reload the registers, and the other block's bits were burned.
+    UseEfuseGeometry();
+    State().eepromSource = EepromSourceKind::Efuse;
+    auto* fuse = board->Device<agent::EfuseDevice>();
+    const std::function<void()> callers[] = {
+        [this] { page->OnTimer(kTimerTempSensor); },
+        [] { std::thread([] { std::uint16_t w = 0; CDeviceCommands().EepromRead(0xD0, w); }).join(); }};
+    for (const auto& other : callers) {
+        board->Reset();
+        fuse->fuse[960 + 5] = EfuseMapByte(0xD0 / 16); // word 0xD0 lives in physical block 5
+        for (int i = 0; i < 16; ++i) fuse->fuse[5 * 16 + i] = 0xA5;
+        board->AddDevice(std::make_shared<FailOnce>(kEfuseData));
+        const unsigned reads = fuse->logicalReads;
+        prompter.onShow = [&other](const std::string&) { other(); };
+        CDeviceCommands dev;
+        EfusePhysicalWriteWord(dev, 0, 0x1234);
+        const std::uint8_t expected[16] = {0x34, 0x12};
+        EXPECT_TRUE(std::equal(expected, expected + 16, fuse->fuse));
+        EXPECT_GT(fuse->logicalReads, reads) << "the other caller runs once the write is done";
+    }
+    // A nested loop inside an open sequence (a progress dialog's) skips the tick.
+    DeviceSequence sequence;
+    const std::size_t logged = board->LogSize();
+    QTimer::singleShot(0, page.get(), [this] { page->OnTimer(kTimerTempSensor); });
+    QCoreApplication::processEvents();
+    EXPECT_EQ(board->LogSize(), logged);
+    prompter.onShow = nullptr;
 }
 
 TEST_F(TxRxPageTest, Screenshot) {

@@ -1,8 +1,9 @@
 // txrx_init_timing: how long the TX/RX page initialisation takes against the
 // simulated board, in-process and (as root) over a veth pair with the
-// vq9447-agent program, and how much of it is the fixed pauses.
+// vq9447-agent program, and how much of it is the fixed pauses. With
+// --silent the board answers nothing (switched off).
 //
-//   txrx_init_timing [--rounds N] [--no-veth]
+//   txrx_init_timing [--rounds N] [--no-veth] [--silent]
 
 #include "agent/inproc_transport.h"
 #include "base/services.h"
@@ -83,13 +84,16 @@ void Report(const char* what, std::vector<Run> runs) {
 int main(int argc, char** argv) {
     int rounds = 5;
     bool veth = true;
+    bool silent = false;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--rounds") && i + 1 < argc)
             rounds = std::max(1, std::atoi(argv[++i]));
         else if (!std::strcmp(argv[i], "--no-veth"))
             veth = false;
+        else if (!std::strcmp(argv[i], "--silent"))
+            silent = true;
         else {
-            std::fprintf(stderr, "usage: %s [--rounds N] [--no-veth]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--rounds N] [--no-veth] [--silent]\n", argv[0]);
             return 2;
         }
     }
@@ -97,7 +101,7 @@ int main(int argc, char** argv) {
     std::vector<Run> inproc;
     for (int i = 0; i < rounds; ++i) {
         vq::ResetLink();
-        vq::agent::AttachSimulatedBoard();
+        vq::agent::AttachSimulatedBoard()->poweredOn = !silent;
         inproc.push_back(InitializeOnce());
     }
     vq::ResetLink();
@@ -111,7 +115,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     std::string error;
-    auto agent = pair->StartAgent({}, error);
+    std::vector<std::string> options;
+    if (silent) options = {"--drop-every", "1"};
+    auto agent = pair->StartAgent(options, error);
     if (!agent) {
         std::fprintf(stderr, "txrx_init_timing: %s\n", error.c_str());
         return 1;

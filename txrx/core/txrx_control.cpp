@@ -1,6 +1,7 @@
 #include "txrx/core/txrx_control.h"
 
 #include "base/services.h"
+#include "device/sequence.h"
 #include "device/program_state.h"
 
 #include <cmath>
@@ -62,6 +63,7 @@ ControlTexts ResetCounterTexts() {
 
 PollOutput PollBoardCounters(CDeviceCommands& dev, bool rxRunning, CounterState& s,
                              const TxEnvironment& env) {
+    DeviceSequence sequence;
     PollOutput out;
     std::uint32_t w[15] = {};
     dev.GetRxCounter(w, 60);
@@ -140,6 +142,7 @@ std::uint32_t DacConstant(int choice, bool fiveGhz) {
 }
 
 void BbpUpdate(CDeviceCommands& dev, unsigned reg, std::uint8_t andMask, std::uint8_t orMask) {
+    DeviceSequence sequence;
     std::uint8_t v = 0;
     dev.BbpAccess(0, reg, v);
     v = std::uint8_t((v & andMask) | orMask);
@@ -151,6 +154,7 @@ void BbpSet(CDeviceCommands& dev, unsigned reg, std::uint8_t value) {
 }
 
 void EnterContinuousBbp(CDeviceCommands& dev, ContinuousMode mode) {
+    DeviceSequence sequence;
     switch (mode) {
     case ContinuousMode::Conti:
         BbpUpdate(dev, 22, 0xFF, 0x80);
@@ -161,13 +165,13 @@ void EnterContinuousBbp(CDeviceCommands& dev, ContinuousMode mode) {
     case ContinuousMode::Suppression:
         BbpUpdate(dev, 22, 0xFF, 0x80);
         BbpUpdate(dev, 21, 0xFF, 0x10);
-        BbpSet(dev, 158, 0xB0);
-        BbpSet(dev, 159, 0x80);
+        dev.SetIndirectBbp(158, 0xB0, 0x80);
         break;
     }
 }
 
 void RestoreContinuousBbp(CDeviceCommands& dev, ContinuousMode mode, bool stopping) {
+    DeviceSequence sequence;
     switch (mode) {
     case ContinuousMode::Conti:
         BbpUpdate(dev, 22, 0x7F, 0);
@@ -177,8 +181,7 @@ void RestoreContinuousBbp(CDeviceCommands& dev, ContinuousMode mode, bool stoppi
         break;
     case ContinuousMode::Suppression:
         if (stopping) {
-            BbpSet(dev, 158, 0xB0);
-            BbpSet(dev, 159, 0x00);
+            dev.SetIndirectBbp(158, 0xB0, 0x00);
         }
         BbpUpdate(dev, 22, 0x7F, 0);
         BbpUpdate(dev, 21, 0xEF, 0);
@@ -187,12 +190,14 @@ void RestoreContinuousBbp(CDeviceCommands& dev, ContinuousMode mode, bool stoppi
 }
 
 void SetAutoResponderBit(CDeviceCommands& dev, bool on) {
+    DeviceSequence sequence;
     std::uint32_t v = 0;
     dev.MacRead(0x1404, v);
     dev.MacWrite(0x1404, on ? (v | 1) : (v & ~1u));
 }
 
 void BbpResetPulse(CDeviceCommands& dev) {
+    DeviceSequence sequence;
     BbpUpdate(dev, 21, 0xFF, 0x01);
     Sleep(1);
     BbpUpdate(dev, 21, 0xFE, 0);
@@ -205,6 +210,7 @@ double TemperatureCelsius(std::int8_t t, std::int8_t r) {
 }
 
 double TemperatureSwitchTick(CDeviceCommands& dev) {
+    DeviceSequence sequence;
     BbpUpdate(dev, 47, 0xFF, 0x10);
     std::uint8_t r47 = 0;
     for (int i = 0; i < 50; ++i) {

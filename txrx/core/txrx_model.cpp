@@ -1,6 +1,7 @@
 #include "txrx/core/txrx_model.h"
 
 #include "base/services.h"
+#include "device/sequence.h"
 #include "device/program_state.h"
 
 #include <cerrno>
@@ -185,6 +186,7 @@ std::string WithProtectedDigit(const std::string& fc, int cipher) {
 }
 
 FrameFields FrameTypeFields(CDeviceCommands& dev, int index) {
+    DeviceSequence sequence;
     FrameFields f;
     const FrameTypeInfo& info = FrameTypeAt(index);
     if (index == kFrameUser1Random) {
@@ -232,6 +234,7 @@ const std::uint8_t kEivConstant[4] = {0x00, 0x00, 0x00, 0x20};
 
 void ProgramWcidKeys(CDeviceCommands& dev, unsigned w, unsigned b, unsigned k, unsigned c, unsigned t,
                      const std::string& keyText) {
+    DeviceSequence sequence;
     std::uint8_t key[16] = {};
     const std::vector<std::uint8_t> bytes = HexTextToBytes(keyText);
     for (std::size_t i = 0; i < 16 && i < bytes.size(); ++i)
@@ -264,6 +267,7 @@ void ProgramWcidKeys(CDeviceCommands& dev, unsigned w, unsigned b, unsigned k, u
 
 void BuildTxwi(CDeviceCommands& dev, const TxFrameInputs& in, const TxDescriptorValues& desc,
                unsigned totalBytes, Txwi& txwi) {
+    DeviceSequence sequence;
     ProgramState& st = State();
     st.phyMode = in.mode;
     st.rateIndex = in.rateIndex;
@@ -297,6 +301,7 @@ void BuildTxwi(CDeviceCommands& dev, const TxFrameInputs& in, const TxDescriptor
 }
 
 void ProgramInterPacketGap(CDeviceCommands& dev, const std::string& ipgText) {
+    DeviceSequence sequence;
     std::uint32_t unused = 0, v = 0;
     dev.MacRead(0x1100, unused);
     long long ipg = ParseDecimal(ipgText);
@@ -343,6 +348,7 @@ void SetPayloadRingBits(StartTxPayload& p, std::uint16_t bits) {
 
 int BuildStartTxPayload(CDeviceCommands& dev, const TxFrameInputs& in, const TxDescriptorValues& desc,
                         StartTxPayload& out) {
+    DeviceSequence sequence;
     const int type = in.frameType;
     if (type == kFrameBeacon) return kFrameBeacon;
 
@@ -426,7 +432,7 @@ int BuildStartTxPayload(CDeviceCommands& dev, const TxFrameInputs& in, const TxD
         std::size_t n = body.size();
         if (std::size_t(budget) < n) n = std::size_t(budget);
         if (n > kFrameArea - L) n = kFrameArea - L; // the frame area holds 512 bytes
-        std::memcpy(frame + L, body.data(), n);
+        if (n) std::memcpy(frame + L, body.data(), n); // an empty payload text has no bytes at all
         L += n;
     }
 
@@ -480,6 +486,7 @@ std::uint16_t ReadConfigWord(CDeviceCommands& dev, std::uint16_t offset) {
 } // namespace
 
 void LoadRadioConfig(CDeviceCommands& dev) {
+    DeviceSequence sequence;
     std::uint32_t v = 0;
     dev.MacRead(0x400, v);
     dev.MacWrite(0x400, v | 0xE00);

@@ -4,6 +4,7 @@
 #include "base/services.h"
 #include "device/device_commands.h"
 #include "device/program_state.h"
+#include "device/sequence.h"
 #include "registers/core/synth_table.h"
 #include "txrx/core/radio_tables.h"
 #include "txrx/core/txrx_control.h"
@@ -16,8 +17,10 @@ namespace vq {
 namespace {
 
 // Register access with read-modify-write helpers. A failed read leaves the
-// local value as it was (the command layer has shown the message).
+// local value as it was (the command layer has shown the message). Each
+// operation that holds one is a device sequence.
 struct Regs {
+    DeviceSequence sequence;
     CDeviceCommands dev;
 
     std::uint32_t Mac(std::uint32_t address, std::uint32_t fallback = 0) {
@@ -62,8 +65,7 @@ struct Regs {
     }
     // Indirect pair R195 (index) / R196 (data).
     void SetR195(unsigned index, unsigned value) {
-        SetBbp(195, index);
-        SetBbp(196, value);
+        dev.SetIndirectBbp(195, std::uint8_t(index), std::uint8_t(value));
     }
 };
 
@@ -206,8 +208,7 @@ void CTxRxRadio::InitializePage(TxRxRadioSettings& s) {
         r.SetBbp(79, 92);
         r.SetBbp(80, 76);
         r.SetBbp(82, 102);
-        r.SetBbp(158, 3);
-        r.SetBbp(159, 103);
+        r.dev.SetIndirectBbp(158, 3, 103);
     }
     r.BbpAndOr(1, 0xFF, 0x04);
     r.SetBbp(142, 48);
@@ -215,10 +216,8 @@ void CTxRxRadio::InitializePage(TxRxRadioSettings& s) {
     // The R158/R159 table is written with the receiver enabled.
     const std::uint32_t sysCtrl = r.Mac(0x1004);
     r.SetMac(0x1004, sysCtrl | 8);
-    for (const IndirectEntry& e : kR158Table) {
-        r.SetBbp(158, e.index);
-        r.SetBbp(159, e.value);
-    }
+    for (const IndirectEntry& e : kR158Table)
+        r.dev.SetIndirectBbp(158, e.index, e.value);
     Sleep(30);
     r.SetMac(0x1004, sysCtrl);
     for (const IndirectEntry& e : kR195Table)
