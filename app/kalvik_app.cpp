@@ -4,6 +4,7 @@
 #include "app/select_adapter_dialog.h"
 #include "app/termination.h"
 #include "base/services.h"
+#include "device/board_session.h"
 #include "device/device_commands.h"
 #include "device/program_state.h"
 #include "link/link_session.h"
@@ -13,12 +14,6 @@
 #include <cstdio>
 
 namespace vq {
-
-namespace {
-constexpr std::uint32_t kSysCtrl = 0x1004; // bit 2 transmitter enable, bit 3 receiver enable
-constexpr std::uint32_t kMacVersion = 0x1000;
-constexpr std::uint32_t kTxRxEnable = 0xC;
-} // namespace
 
 CKalvikApp::CKalvikApp(const QStringList& arguments, QObject* parent)
     : QObject(parent), arguments_(arguments), simulatorEntry_(SimulatorRequested()) {}
@@ -69,23 +64,12 @@ bool CKalvikApp::InitInstance() {
     }
     board_ = dialog.SimulatedBoard();
 
-    // 5. Board into its test mode.
+    // 5.-7. Board into its test mode, the EEPROM source, the version read and
+    // the constants of this chip revision.
     {
         WaitCursor wait;
-        dev.StartAte();
+        BeginBoardSession(dev, dialog.EfuseChosen());
     }
-    // 6. Where EEPROM operations go.
-    State().eepromSource = dialog.EfuseChosen() ? EepromSourceKind::Efuse : EepromSourceKind::EepromCommands;
-    State().efuseChosen = dialog.EfuseChosen();
-
-    // 7. The version register is read once (the value is not needed), then the
-    // constants of this chip revision.
-    std::uint32_t version = 0;
-    dev.MacRead(kMacVersion, version);
-    State().chipRevision = 0x60000000;
-    State().efuseUpperByte = 1019;
-    State().efuseLowerByte = 960;
-    State().efuseBlocks = 60;
 
     // 8. The sheet.
     sheet_ = new CQAPropertySheet(commandLine_);
@@ -104,11 +88,7 @@ int CKalvikApp::ExitInstance() {
     }
     if (!Link().noAdapter) {
         CDeviceCommands dev;
-        std::uint32_t sysCtrl = 0;
-        // Only a value actually read is written back: after a failed read a
-        // blind write would clear every other bit of the register.
-        if (dev.MacRead(kSysCtrl, sysCtrl) == 0) dev.MacWrite(kSysCtrl, sysCtrl | kTxRxEnable);
-        dev.StopAte();
+        EndBoardSession(dev);
     }
     // No sniffer capture buffer exists in this build.
     if (lock_) lock_->Release();

@@ -4,7 +4,7 @@
 
 #include "app/adapter_backend.h"
 #include "app/command_line.h"
-#include "app/instance_lock.h"
+#include "base/instance_lock.h"
 #include "app/property_sheet.h"
 #include "app/select_adapter_dialog.h"
 

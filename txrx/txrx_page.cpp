@@ -5,6 +5,7 @@
 #include "device/program_state.h"
 #include "device/sequence.h"
 #include "txrx/core/txrx_radio.h"
+#include "txrx/core/txrx_test.h"
 #include "txrx/tx_dialogs.h"
 #include "ui/sheet_services.h"
 #include "ui/ui_services.h"
@@ -962,7 +963,7 @@ void CTXRXPage::StartTx() {
 
     StartTxPayload payload;
     const TxFrameInputs in = GatherInputs();
-    const int type = BuildStartTxPayload(dev, in, descriptor_, payload);
+    const int type = PrepareCountedTx(dev, in, descriptor_, payload);
     if (type == kFrameBeacon || type == kBuildRefused) {
         txRunning_ = false;
         SetEnabled(id::LoopBack, true);
@@ -971,17 +972,7 @@ void CTXRXPage::StartTx() {
     SetEnabled(id::FrameLoss, false);
     SetEnabled(id::StartRx, true);
     SetText(id::StartTx, "Stop &TX");
-
-    if (type == kFrameQosData && descriptor_.hcca) {
-        std::uint32_t v = 0;
-        dev.MacRead(0x408, v);
-        dev.MacWrite(0x408, v | 0x8);
-    }
-    SetPayloadRingBits(payload, RingSelectionBits(type, descriptor_));
-
     std::uint32_t v = 0;
-    dev.MacRead(0x1004, v);
-    dev.MacWrite(0x1004, v | 0x4);
 
     if (contiPriming_) {
         // A short counted burst first, so the continuous mode starts from a
@@ -1005,10 +996,7 @@ void CTXRXPage::StartTx() {
         else
             EnterContinuousBbp(dev, ContinuousMode::Suppression);
     } else {
-        if (Checked(id::IntAlc)) dev.TssiCompensation(1);
-        if (Checked(id::TempCom)) dev.TemperatureCompensation(1);
-        dev.StartTx(std::uint16_t(payload.bytes.size()), payload.bytes.data());
-        Sleep(200);
+        SendCountedTx(dev, payload, Checked(id::IntAlc), Checked(id::TempCom));
         StartTimer(kTimerTempCom);
         StartTimer(kTimerSlow);
         if (!rxRunning_) {
@@ -1156,11 +1144,8 @@ void CTXRXPage::PollCounters() {
 void CTXRXPage::EndCountedTransmission() {
     if (loopBack_ && txRunning_ && !rxRunning_) ToggleRx();
     if (!loopBack_ && txRunning_) {
-        DeviceSequence sequence;
         CDeviceCommands dev;
-        std::uint32_t v = 0;
-        dev.MacRead(0x1004, v);
-        dev.MacWrite(0x1004, v & ~0x4u);
+        EndCountedTx(dev);
     }
     SetText(id::StartTx, "Start &TX");
     txRunning_ = false;

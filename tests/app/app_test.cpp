@@ -3,7 +3,7 @@
 #include "app_helpers.h"
 
 #include "app/command_line.h"
-#include "app/instance_lock.h"
+#include "base/instance_lock.h"
 #include "app/page_list.h"
 #include "app/property_sheet.h"
 #include "app/select_adapter_dialog.h"
