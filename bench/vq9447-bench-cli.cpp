@@ -25,11 +25,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     const struct {
+        const char* key;
         const char* name;
         std::vector<std::string> args;
     } cases[] = {
-        {"mac read 0x1000 0x100", {"mac", "read", "0x1000", "0x100"}},
-        {"rf dump", {"rf", "dump"}},
+        {"cli.macread", "mac read 0x1000 0x100", {"mac", "read", "0x1000", "0x100"}},
+        {"cli.rfdump", "rf dump", {"rf", "dump"}},
     };
     std::printf("%-24s %10s %10s %10s %8s\n", "command", "median_ms", "min_ms", "max_ms", "target");
     for (const auto& c : cases) {
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
         }
         std::sort(ms.begin(), ms.end());
         std::printf("%-24s %10.1f %10.1f %10.1f %8s\n", c.name, ms[ms.size() / 2], ms.front(), ms.back(), "150");
+        bench::Figure(c.key, ms[ms.size() / 2], "ms");
     }
     return 0;
 }

@@ -120,5 +120,7 @@ int main(int argc, char** argv) {
     std::printf("in-process link: %lu MAC Read round trips in %.2f s = %.0f/s\n", inproc.exchanges,
                 inproc.seconds, inproc.Rate());
     std::printf("ratio %.2f\n", floor.Rate() > 0 ? pcapLink.Rate() / floor.Rate() : 0.0);
+    vq::bench::Figure("link.floor", floor.Rate(), "exchanges/s");
+    vq::bench::Figure("link.pcap", pcapLink.Rate(), "exchanges/s");
     return 0;
 }

@@ -106,5 +106,7 @@ int main(int argc, char** argv) {
         std::printf("message: %s\n", t.c_str());
     const double rate = testSeconds > 0 ? testExchanges / testSeconds : 0.0;
     std::printf("ratio %.2f\n", floor > 0 ? rate / floor : 0.0);
+    vq::bench::Figure("mac.floor", floor, "exchanges/s");
+    vq::bench::Figure("mac.memtest", rate, "exchanges/s");
     return result == vq::MacSpace::TestResult::Passed ? 0 : 1;
 }

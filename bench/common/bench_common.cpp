@@ -16,6 +16,11 @@
 
 namespace vq::bench {
 
+void Figure(const char* key, double value, const char* unit) {
+    std::printf("FIGURE %s %.6g %s\n", key, value, unit);
+    std::fflush(stdout);
+}
+
 double Seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
 }

@@ -18,6 +18,9 @@ using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::duration d);
 
+// "FIGURE <key> <value> <unit>": the line bench/run-all reads.
+void Figure(const char* key, double value, const char* unit);
+
 // Clock::now() + `seconds`.
 Clock::time_point After(double seconds);
 
