@@ -50,6 +50,17 @@ constexpr std::array<Rate, 8> kRates{{{0b1011, 6, 1, 24},
 int Bin(int carrier) { return (carrier + kFft) % kFft; }
 bool IsPilot(int k) { return k == -21 || k == -7 || k == 7 || k == 21; }
 
+// Axis values of the data carriers gathered in fine bins (count, sum, sum of
+// squares): a likelihood pass then costs one step per occupied bin, and the
+// bins' sums keep the error terms exact.
+constexpr int kBins = 1024;
+constexpr double kBinLow = -2.5, kBinWidth = 5.0 / kBins;
+struct Histogram {
+    std::array<double, kBins> count, sum, square;
+    std::array<int, kBins> used;
+    int usedCount;
+};
+
 // The one working buffer of a call.
 struct Workspace {
     std::array<Complex, N> x;          // capture less its mean
@@ -63,8 +74,14 @@ struct Workspace {
     std::array<Complex, 53> inverseChannel; // 1/H per subcarrier -26..26
     std::array<std::array<Complex, 48>, kMaxSymbols> data;
     std::array<double, kMaxSymbols> phase;
+    std::array<std::array<Complex, 4>, kMaxSymbols> pilots; // equalised, polarity and sign removed
     std::array<std::uint8_t, 127> pilotPolarity;
     std::array<std::uint64_t, 24> survivors;
+    Histogram histogram;
+    // Errors of the points whose value is known: the long training pair's
+    // difference, the decoded SIGNAL symbol and the data symbols' pilots.
+    std::array<Complex, 53 + 52 + 4 * kMaxSymbols> known;
+    int knownCount;
 };
 
 // Forward 128-point FFT of `in` (radix 2, unscaled) into work.bins.
@@ -198,8 +215,12 @@ bool EstimateChannel(Workspace& w, int longStart) {
     Fft(w, &w.y[std::size_t(longStart - kBackoff)]);
     for (int k = -26; k <= 26; ++k) raw[std::size_t(k + 26)] = w.bins[std::size_t(Bin(k))];
     Fft(w, &w.y[std::size_t(longStart + kFft - kBackoff)]);
-    for (int k = -26; k <= 26; ++k)
-        raw[std::size_t(k + 26)] = (raw[std::size_t(k + 26)] + w.bins[std::size_t(Bin(k))]) * (0.5 * kLong[std::size_t(k + 26)]);
+    std::array<Complex, 53> difference{};
+    for (int k = -26; k <= 26; ++k) {
+        const Complex second = w.bins[std::size_t(Bin(k))];
+        difference[std::size_t(k + 26)] = (raw[std::size_t(k + 26)] - second) * std::sqrt(0.5);
+        raw[std::size_t(k + 26)] = (raw[std::size_t(k + 26)] + second) * (0.5 * kLong[std::size_t(k + 26)]);
+    }
     Complex slopeSum = 0;
     for (int k = -26; k < 26; ++k)
         if (k != 0 && k != -1) slopeSum += raw[std::size_t(k + 27)] * std::conj(raw[std::size_t(k + 26)]);
@@ -216,6 +237,8 @@ bool EstimateChannel(Workspace& w, int longStart) {
         const Complex h = sum / double(count) * std::polar(1.0, slope * k);
         if (std::norm(h) <= 0) return false;
         w.inverseChannel[std::size_t(k + 26)] = 1.0 / h;
+        // The two symbols' noise differs; their difference over root 2 is one symbol's noise.
+        w.known[std::size_t(w.knownCount++)] = difference[std::size_t(k + 26)] / h;
     }
     return true;
 }
@@ -238,9 +261,14 @@ bool DecodeSignal(Workspace& w, int begin, const Rate*& rate, int& length) {
     const double phase = Demodulate(w, begin, 1);
     const Complex turn = std::polar(1.0, -phase);
     std::array<double, 48> carrier{}, coded{};
+    std::array<Complex, 48> signalPoints{};
     int d = 0;
     for (int k = -26; k <= 26; ++k)
-        if (k != 0 && !IsPilot(k)) carrier[std::size_t(d++)] = (w.bins[std::size_t(Bin(k))] * turn).real();
+        if (k != 0 && !IsPilot(k)) {
+            signalPoints[std::size_t(d)] = w.bins[std::size_t(Bin(k))] * turn;
+            carrier[std::size_t(d)] = signalPoints[std::size_t(d)].real();
+            ++d;
+        }
     for (int k = 0; k < 48; ++k) coded[std::size_t(k)] = carrier[std::size_t(3 * (k % 16) + k / 16)];
     std::array<double, 64> metric, next;
     metric.fill(-1e300);
@@ -278,6 +306,17 @@ bool DecodeSignal(Workspace& w, int begin, const Rate*& rate, int& length) {
                          (__builtin_parity(reg & 0b1111001) != (coded[2 * step + 1] > 0));
     }
     if (disagreements > 8) return false;
+    // The decided SIGNAL symbol is known from here on: its points' errors.
+    for (unsigned step = 0, reg = 0; step < 24; ++step) {
+        reg = ((reg >> 1) | unsigned(bits[step] << 6)) & 0x7F;
+        for (unsigned half = 0; half < 2; ++half) {
+            const int k = int(2 * step + half), bit = __builtin_parity(reg & (half ? 0b1111001 : 0b1011011));
+            const int j = 3 * (k % 16) + k / 16;
+            w.known[std::size_t(w.knownCount++)] = signalPoints[std::size_t(j)] - double(bit ? 1 : -1);
+        }
+    }
+    for (int i = 0; i < 4; ++i)
+        w.known[std::size_t(w.knownCount++)] = w.bins[std::size_t(Bin(kPilots[std::size_t(i)]))] * turn * double(kPilotSign[std::size_t(i)]) - 1.0;
     int parity = 0;
     for (int b = 0; b < 18; ++b) parity ^= bits[std::size_t(b)];
     unsigned rateBits = 0;
@@ -315,29 +354,48 @@ double Nearest(const Axis& a, double r) {
     return a.level[std::size_t(i)];
 }
 
-// Expected error and reference power of one axis value when the noise per axis has variance v.
-void Soft(const Axis& a, double r, double v, double& error, double& reference) {
-    std::array<double, 8> d{};
-    double least = 1e300;
-    for (int i = 0; i < a.count; ++i) least = std::min(least, d[std::size_t(i)] = (r - a.level[std::size_t(i)]) * (r - a.level[std::size_t(i)]));
-    double sum = 0, e = 0, p = 0;
-    for (int i = 0; i < a.count; ++i) {
-        const double weight = std::exp(-(d[std::size_t(i)] - least) / (2 * v));
-        sum += weight;
-        e += weight * d[std::size_t(i)];
-        p += weight * a.level[std::size_t(i)] * a.level[std::size_t(i)];
+void AddToHistogram(Histogram& h, double r) {
+    const int b = std::clamp(int((r - kBinLow) / kBinWidth), 0, kBins - 1);
+    if (h.count[std::size_t(b)] == 0) h.used[std::size_t(h.usedCount++)] = b;
+    h.count[std::size_t(b)] += 1;
+    h.sum[std::size_t(b)] += r;
+    h.square[std::size_t(b)] += r * r;
+}
+
+// Expected error and reference power over the histogram when the noise per
+// axis has variance v, each level weighted by its likelihood at the bin's mean.
+void SoftPass(const Histogram& h, const Axis& a, double v, double& error, double& reference) {
+    error = reference = 0;
+    for (int u = 0; u < h.usedCount; ++u) {
+        const std::size_t b = std::size_t(h.used[std::size_t(u)]);
+        const double n = h.count[b], mean = h.sum[b] / n;
+        std::array<double, 8> d{};
+        double least = 1e300;
+        for (int i = 0; i < a.count; ++i) least = std::min(least, d[std::size_t(i)] = (mean - a.level[std::size_t(i)]) * (mean - a.level[std::size_t(i)]));
+        double total = 0, e = 0, p = 0;
+        for (int i = 0; i < a.count; ++i) {
+            const double exponent = (d[std::size_t(i)] - least) / (2 * v);
+            if (exponent > 40) continue; // weight below 1e-17
+            const double weight = std::exp(-exponent), level = a.level[std::size_t(i)];
+            total += weight;
+            e += weight * (h.square[b] - 2 * level * h.sum[b] + n * level * level);
+            p += weight * n * level * level;
+        }
+        error += e / total;
+        reference += p / total;
     }
-    error += e / sum;
-    reference += p / sum;
 }
 
 // RMS EVM over the measured data carriers. The nearest-point figure counts a
 // point pushed across a decision boundary as a small error, which reads far
 // too good once the noise reaches the boundaries (64-QAM at 10 dB SNR reads
-// about -17 dB). The figure therefore weights every constellation point by its
-// likelihood under the noise variance, re-estimated until it settles (the
-// maximum-likelihood variance); at high SNR this is the nearest-point figure.
-void Evm(const Workspace& w, int symbols, int bitsPerCarrier, RxEvmResult& result) {
+// about -15 dB). Unless the noise is far inside the boundaries, the figure is
+// the maximum-likelihood noise variance instead: every constellation point
+// weighted by its likelihood, re-estimated until it settles, together with
+// the points of known value (training difference, SIGNAL, pilots) that pin
+// it down where the data points alone hardly tell noise from constellation.
+// Far inside the boundaries both figures are the same.
+void Evm(Workspace& w, int symbols, int bitsPerCarrier, RxEvmResult& result) {
     Axis ia, qa;
     AxesFor(bitsPerCarrier, ia, qa);
     double error = 0, reference = 0;
@@ -348,26 +406,47 @@ void Evm(const Workspace& w, int symbols, int bitsPerCarrier, RxEvmResult& resul
             reference += ni * ni + nq * nq;
         }
     if (reference <= 0) return;
-    result.nearestEvmDb = 10 * std::log10(error / reference);
+    result.nearestEvmDb = result.evmDb = 10 * std::log10(error / reference);
     const double points = double(symbols) * 48;
-    double v = error / (2 * points);
-    for (int iteration = 0; iteration < 200 && v > 0; ++iteration) {
-        error = reference = 0;
-        for (int s = 0; s < symbols; ++s)
-            for (const Complex& r : w.data[std::size_t(s)]) {
-                Soft(ia, r.real(), v, error, reference);
-                Soft(qa, r.imag(), v, error, reference);
-            }
-        const double updated = error / (2 * points);
-        const bool settled = std::fabs(updated - v) <= 1e-4 * v;
-        v = updated;
+    double v = error / (2 * points); // noise variance per axis
+    const double spacing = ia.level[1] - ia.level[0];
+    if (!(v > 0) || std::sqrt(v) < spacing / 8) return; // boundaries 4 sigma away: no point crosses
+    // BPSK's quadrature axis has the one level 0: its error is fixed.
+    Histogram& h = w.histogram;
+    h.count.fill(0), h.sum.fill(0), h.square.fill(0), h.usedCount = 0;
+    // Points of known value carry the noise without any doubt about the reference.
+    double fixedError = 0, fixedPoints = points + w.knownCount;
+    for (int k = 0; k < w.knownCount; ++k) fixedError += std::norm(w.known[std::size_t(k)]);
+    for (int s = 0; s < symbols; ++s)
+        for (const Complex& r : w.data[std::size_t(s)]) {
+            AddToHistogram(h, r.real());
+            if (qa.count == 1) fixedError += r.imag() * r.imag();
+            else AddToHistogram(h, r.imag());
+        }
+    // Fixed point v = g(v) of the likelihood, with Aitken's step every third pass.
+    auto g = [&](double variance) {
+        SoftPass(h, ia, variance, error, reference);
+        return (error + fixedError) / (2 * fixedPoints);
+    };
+    for (int pass = 0; pass < 40; ++pass) {
+        const double v1 = g(v), v2 = g(v1);
+        const double bend = v2 - 2 * v1 + v;
+        double next = v2;
+        if (std::fabs(bend) > 1e-300) {
+            const double jump = v - (v1 - v) * (v1 - v) / bend;
+            if (jump > 0 && jump < 16 * v2) next = jump;
+        }
+        const bool settled = std::fabs(next - v) <= 1e-6 * v;
+        v = next;
         if (settled) break;
     }
-    if (reference > 0) result.evmDb = 10 * std::log10(error / reference);
+    g(v);
+    if (reference > 0) result.evmDb = 10 * std::log10(2 * v * points / reference);
 }
 
 // One candidate packet from the detected short training field; false when it is not one.
 bool MeasurePacket(Workspace& w, int runStart, Complex shortCorrelation, RxEvmResult& result) {
+    w.knownCount = 0;
     const double coarseHz = -std::arg(shortCorrelation) * kSampleRateHz / (2 * kPi * kPeriod);
     int longStart = 0;
     if (!FindLongTraining(w, runStart, coarseHz, longStart) || longStart < kFft) return false;
@@ -396,6 +475,9 @@ bool MeasurePacket(Workspace& w, int runStart, Complex shortCorrelation, RxEvmRe
         int d = 0;
         for (int k = -26; k <= 26; ++k)
             if (k != 0 && !IsPilot(k)) w.data[std::size_t(symbols)][std::size_t(d++)] = w.bins[std::size_t(Bin(k))];
+        for (int i = 0; i < 4; ++i)
+            w.pilots[std::size_t(symbols)][std::size_t(i)] =
+                w.bins[std::size_t(Bin(kPilots[std::size_t(i)]))] * double(kPilotSign[std::size_t(i)] * polarity);
     }
     result.dataSymbols = symbols;
     if (symbols == 0) return true;
@@ -414,9 +496,22 @@ bool MeasurePacket(Workspace& w, int runStart, Complex shortCorrelation, RxEvmRe
         }
         tracked[std::size_t(s)] = meanY + (sxx > 0 ? sxy / sxx * (s - meanX) : 0);
     }
+    // Then the symbol's remaining common phase from all its carriers, the
+    // data ones against their nearest points: 52 carriers instead of four.
+    Axis ia, qa;
+    AxesFor(rate->bitsPerCarrier, ia, qa);
     for (int s = 0; s < symbols; ++s) {
-        const Complex turn = std::polar(1.0, -tracked[std::size_t(s)]);
-        for (Complex& c : w.data[std::size_t(s)]) c *= turn;
+        auto& data = w.data[std::size_t(s)];
+        auto& pilots = w.pilots[std::size_t(s)];
+        Complex turn = std::polar(1.0, -tracked[std::size_t(s)]);
+        for (Complex& c : data) c *= turn;
+        for (Complex& c : pilots) c *= turn;
+        Complex sum = 0;
+        for (const Complex& c : data) sum += c * std::conj(Complex(Nearest(ia, c.real()), Nearest(qa, c.imag())));
+        for (const Complex& c : pilots) sum += c;
+        turn = std::polar(1.0, -std::arg(sum));
+        for (Complex& c : data) c *= turn;
+        for (Complex& c : pilots) w.known[std::size_t(w.knownCount++)] = c * turn - 1.0;
     }
     Evm(w, symbols, rate->bitsPerCarrier, result);
     return true;
