@@ -306,17 +306,26 @@ bool DecodeSignal(Workspace& w, int begin, const Rate*& rate, int& length) {
                          (__builtin_parity(reg & 0b1111001) != (coded[2 * step + 1] > 0));
     }
     if (disagreements > 8) return false;
-    // The decided SIGNAL symbol is known from here on: its points' errors.
+    // The decided SIGNAL symbol is known from here on: its points' errors,
+    // with the symbol's phase from all 52 of them.
+    std::array<double, 48> sent{};
     for (unsigned step = 0, reg = 0; step < 24; ++step) {
         reg = ((reg >> 1) | unsigned(bits[step] << 6)) & 0x7F;
         for (unsigned half = 0; half < 2; ++half) {
             const int k = int(2 * step + half), bit = __builtin_parity(reg & (half ? 0b1111001 : 0b1011011));
-            const int j = 3 * (k % 16) + k / 16;
-            w.known[std::size_t(w.knownCount++)] = signalPoints[std::size_t(j)] - double(bit ? 1 : -1);
+            sent[std::size_t(3 * (k % 16) + k / 16)] = bit ? 1 : -1;
         }
     }
-    for (int i = 0; i < 4; ++i)
-        w.known[std::size_t(w.knownCount++)] = w.bins[std::size_t(Bin(kPilots[std::size_t(i)]))] * turn * double(kPilotSign[std::size_t(i)]) - 1.0;
+    std::array<Complex, 4> pilots{};
+    Complex sum = 0;
+    for (int i = 0; i < 4; ++i) {
+        pilots[std::size_t(i)] = w.bins[std::size_t(Bin(kPilots[std::size_t(i)]))] * turn * double(kPilotSign[std::size_t(i)]);
+        sum += pilots[std::size_t(i)];
+    }
+    for (int j = 0; j < 48; ++j) sum += signalPoints[std::size_t(j)] * sent[std::size_t(j)];
+    const Complex refine = std::polar(1.0, -std::arg(sum));
+    for (int j = 0; j < 48; ++j) w.known[std::size_t(w.knownCount++)] = signalPoints[std::size_t(j)] * refine - sent[std::size_t(j)];
+    for (const Complex& p : pilots) w.known[std::size_t(w.knownCount++)] = p * refine - 1.0;
     int parity = 0;
     for (int b = 0; b < 18; ++b) parity ^= bits[std::size_t(b)];
     unsigned rateBits = 0;
