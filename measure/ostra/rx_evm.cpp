@@ -70,7 +70,7 @@ struct Workspace {
     std::array<Complex, kFft> longRef; // long training symbol in time, 40 Msamples/s
     std::array<Complex, kFft / 2> twiddle;
     std::array<Complex, kFft> bins;
-    std::array<double, 2 * N> corr;    // |long training correlation|^2 by lag
+    std::array<double, N> corr;        // |long training correlation|^2 by lag
     std::array<Complex, 53> inverseChannel; // 1/H per subcarrier -26..26
     std::array<std::array<Complex, 48>, kMaxSymbols> data;
     std::array<double, kMaxSymbols> phase;
@@ -531,7 +531,7 @@ bool MeasurePacket(Workspace& w, int runStart, Complex shortCorrelation, RxEvmRe
 RxEvmResult MeasureRxEvm(const std::int32_t* i, const std::int32_t* q) {
     RxEvmResult result;
     if (!i || !q) return result;
-    const auto work = std::make_unique<Workspace>();
+    const auto work = std::make_unique_for_overwrite<Workspace>(); // every part is written before it is read
     Workspace& w = *work;
     Prepare(w);
     Complex mean = 0;
