@@ -47,7 +47,8 @@ std::size_t OfdmPacketSamples(const OfdmPacketOptions& options);
 // The capture: kCaptureSamples complex values, each I and Q already rounded
 // and clipped to the ADC's -128..127 as the capture memory holds them (the
 // pluggable baseband source of the simulated capture memory). Noise fills the
-// samples before and after the packet; a packet running past the end is cut.
+// samples before and after the packet; a packet running past the end is cut;
+// an unknown rate or a length outside 1..4095 leaves noise only.
 std::vector<std::complex<double>> OfdmCaptureSamples(const OfdmPacketOptions& options);
 
 // The same as the capture memory's words: I in bits 8..15, Q in bits 0..7.
