@@ -33,11 +33,12 @@ set(rule_measure/core base link device formats registers/core txrx/core measure/
 set(rule_calibration/core base link device formats registers/core txrx/core measure/core calibration/core qtcore)
 set(rule_pci/core base link device formats pci/core qtcore)
 set(rule_measure ${pages_common} measure/core measure)
+set(rule_measure/ostra measure/ostra) # the RX EVM library: standard library only
 set(rule_calibration ${pages_common} measure/core calibration/core calibration)
 set(rule_pci ${pages_common} pci/core pci)
 set(rule_cli base link device formats registers/core txrx/core measure/core calibration/core pci/core
               controls/core cli agent qtcore)
-set(folders registers/core txrx/core controls/core measure/core calibration/core pci/core
+set(folders registers/core txrx/core controls/core measure/core measure/ostra calibration/core pci/core
             registers/mac registers/bbp registers/rf registers/eeprom
             base link device agent formats ui controls txrx app measure calibration pci cli)
 
