@@ -6,7 +6,7 @@ cmake_minimum_required(VERSION 3.22)
 
 set(core_qt QString QStringList QByteArray QObject QTimer QCoreApplication QThread QMetaObject QFile QDir
             QFileInfo QTextStream QList QVector QMap QVariant QtGlobal QtMath QElapsedTimer QDateTime
-            QRegularExpression QSaveFile QMutex QPointer)
+            QRegularExpression QSaveFile QMutex QPointer QLibrary)
 set(widgets_core base link device formats registers/core txrx/core controls/core)
 
 # Folder -> folders it may include from. "qt" allows any Qt header,
