@@ -24,7 +24,7 @@ std::vector<double> MonotoneCurve(const std::vector<double>& x, const std::vecto
             m[k] = (w1 + w2) / (w1 / delta[k - 1] + w2 / delta[k]);
         }
     }
-    std::vector<double> out(std::size_t(count));
+    std::vector<double> out(static_cast<std::size_t>(count));
     std::size_t k = 0;
     for (int i = 0; i < count; ++i) {
         const double t = double(i);
