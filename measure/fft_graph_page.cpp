@@ -281,6 +281,7 @@ void CFftGraphPage::OnChannelChanged(int index) {
 }
 
 void CFftGraphPage::OnRxPathChanged(int index) {
+    if (index < 0) return; // no list for a path count outside 1..3
     Sheet().SelectReceivePath(index);
 }
 
