@@ -152,6 +152,10 @@ TEST_F(ShellTest, EveryBuiltPageOfTheListIsOnTheSheet) {
     const QStringList classes = {"vq::CTXRXPage", "vq::CEEPROMPage", "vq::CMACPage",
                                  "vq::CBBPPage",  "vq::CBBPPage2",   "vq::CBBPPage3",
                                  "vq::CRFPage",   "vq::CRFPage2",    "vq::CAboutPage"};
+    // Option f adds the FFT Graph page before About.
+    QStringList withF = built, withFClasses = classes;
+    withF.insert(withF.size() - 1, "FFT Graph");
+    withFClasses.insert(withFClasses.size() - 1, "vq::CFftGraphPage");
     struct Case {
         QStringList args;
         const char* unlisted; // VQ9447_UNLISTED_PAGES, null: unset
@@ -159,8 +163,8 @@ TEST_F(ShellTest, EveryBuiltPageOfTheListIsOnTheSheet) {
         QStringList classNames;
     } cases[] = {
         {{}, nullptr, built, classes},
-        {{"-frip"}, nullptr, built, classes}, // the letters never reach the unlisted pages
-        {{"-frip"}, "0", built, classes},
+        {{"-frip"}, nullptr, withF, withFClasses}, // the letters never reach the unlisted pages
+        {{"-frip"}, "0", withF, withFClasses},
         {{}, "1", built + QStringList{"PCI Config"}, classes + QStringList{"vq::CPCIConfigPage"}},
     };
     for (const Case& c : cases) {
