@@ -180,6 +180,40 @@ TEST_F(FftPageTest, CapturesReachTheGraphAndTheEvmText) {
     EXPECT_TRUE(bytes.startsWith("-3\t1\n-3\t1\n"));
 }
 
+TEST_F(FftPageTest, RegisterBoxReachesBbpAndTheCurrentRfBank) {
+    page.Activate();
+    State().rfBank = 5;
+    board->Rf(5, 12) = 0x3C;
+    board->BbpWrite(3, 0x1B);
+    const struct {
+        const char* kind;
+        const char* direction;
+        const char* id;
+        const char* value;
+        const char* shown;
+    } steps[] = {{"rf", "read", "12", "", "3C"},   {"rf", "write", "13", "A5", "A5"},
+                 {"bbp", "read", "3", "", "1B"},  {"bbp", "write", "70", "4", "4"}};
+    for (const auto& s : steps) {
+        Ctl<QRadioButton>(s.kind)->click();
+        Ctl<QRadioButton>(s.direction)->click();
+        EXPECT_EQ(Ctl<QLineEdit>("registerValue")->isReadOnly(), std::string(s.direction) == "read");
+        Ctl<QLineEdit>("registerId")->setText(s.id);
+        Ctl<QLineEdit>("registerValue")->setText(s.value);
+        Ctl<QPushButton>("readWrite")->click();
+        EXPECT_EQ(Ctl<QLineEdit>("registerValue")->text(), s.shown) << s.kind << " " << s.id;
+    }
+    EXPECT_EQ(board->Rf(5, 13), 0xA5);
+    EXPECT_EQ(board->Rf(0, 13), 0);
+    EXPECT_EQ(board->BbpRead(70), 0x04);
+
+    // "All Rx Path": R3 loses bits 0 and 1, then the RX Path choice goes to the TX/RX page again.
+    txrx.calls.clear();
+    Ctl<QCheckBox>("allRxPath")->click();
+    EXPECT_EQ(board->BbpRead(3), 0x18);
+    EXPECT_EQ(txrx.calls, (std::vector<std::string>{"rx 1"}));
+    EXPECT_TRUE(prompter.Messages().empty());
+}
+
 TEST_F(FftPageTest, ClosingDuringACaptureEndsTheThreadFirst) {
     page.Activate();
     board->Device<agent::CaptureMemoryDevice>()->neverTrigger = true;
