@@ -1,5 +1,6 @@
 #include "agent/bbp_papd.h"
 #include "agent/board_model.h"
+#include "agent/capture_memory.h"
 #include "agent/efuse.h"
 #include "agent/mac_memory.h"
 #include "agent/rx_calibration.h"
@@ -15,6 +16,7 @@ void InstallStandardDevices(BoardModel& board) {
     InstallRadioCalibrationDevices(board);
     InstallMacMemory(board);
     board.AddDevice(std::make_shared<TxRxCountersDevice>());
+    board.AddDevice(std::make_shared<CaptureMemoryDevice>());
 }
 
 } // namespace vq::agent

@@ -1,6 +1,7 @@
 // vq9447-agent: the simulated VQ9447 board served on a network interface, a
 // stand-in for the board's test agent.
 
+#include "agent/capture_memory.h"
 #include "agent/pcap_server.h"
 
 #include <cerrno>
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 namespace {
@@ -30,7 +32,12 @@ void Usage(FILE* out) {
                "  --fail-status S          the status for --fail-command (default 0x8001)\n"
                "  --stale                  send a previous-sequence response before the right one\n"
                "  --request-type-reply     answer with the request type instead of the response type\n"
-               "  --fault-command ID       limit drop, delay, stale and request-type faults to command ID\n",
+               "  --fault-command ID       limit drop, delay, stale and request-type faults to command ID\n"
+               "  --no-trigger             the capture memory never fills (MAC 0x440 stays armed)\n"
+               "capture signal:\n"
+               "  --tone-mhz F             a tone F MHz from the carrier (-20..20) in every capture\n"
+               "  --ofdm-loopback SPEC     one legacy OFDM packet in every capture, e.g.\n"
+               "                           rate=54,snr=30,cfo=100e3,start=300 (also length=, seed=, level=)\n",
                out);
 }
 
@@ -47,6 +54,9 @@ bool ParseNumber(const char* text, unsigned long max, unsigned long& value) {
 int main(int argc, char** argv) {
     std::string interface;
     vq::agent::ServeOptions options;
+    bool noTrigger = false, tone = false;
+    double toneMHz = 0;
+    std::optional<vq::agent::OfdmPacketOptions> ofdm;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto number = [&](unsigned long max) -> unsigned long {
@@ -84,6 +94,25 @@ int main(int argc, char** argv) {
             options.faults.requestTypeInReply = true;
         } else if (a == "--fault-command") {
             options.faultCommand = int(number(0xFFFF));
+        } else if (a == "--no-trigger") {
+            noTrigger = true;
+        } else if (a == "--tone-mhz") {
+            char* end = nullptr;
+            toneMHz = i + 1 < argc ? std::strtod(argv[i + 1], &end) : 0;
+            if (i + 1 >= argc || !end || *end || end == argv[i + 1] || !(toneMHz >= -20 && toneMHz <= 20)) {
+                std::fputs("vq9447-agent: --tone-mhz needs a number from -20 to 20\n", stderr);
+                return 2;
+            }
+            ++i;
+            tone = true;
+        } else if (a == "--ofdm-loopback") {
+            std::string why;
+            if (i + 1 < argc) ofdm = vq::agent::ParseOfdmLoopback(argv[i + 1], &why);
+            if (!ofdm) {
+                std::fprintf(stderr, "vq9447-agent: --ofdm-loopback: %s\n", i + 1 < argc ? why.c_str() : "needs a value");
+                return 2;
+            }
+            ++i;
         } else if (a == "-h" || a == "--help") {
             Usage(stdout);
             return 0;
@@ -101,6 +130,12 @@ int main(int argc, char** argv) {
     // Line by line, also into a pipe: whoever started us waits for the start line.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     auto board = std::make_shared<vq::agent::BoardModel>();
+    if (auto* capture = board->Device<vq::agent::CaptureMemoryDevice>()) {
+        capture->neverTrigger = noTrigger;
+        capture->toneOn = tone;
+        capture->toneOffsetMHz = toneMHz;
+        capture->ofdmLoopback = ofdm;
+    }
     vq::agent::PcapServer server(board, options);
     std::string error;
     if (!server.Open(interface, error)) {

@@ -2,6 +2,7 @@
 
 #include "app/about_page.h"
 #include "app/pci_config_page.h"
+#include "measure/fft_graph_page.h"
 #include "registers/bbp/bbp_page.h"
 #include "registers/eeprom/eeprom_page.h"
 #include "registers/mac/mac_page.h"
@@ -36,7 +37,7 @@ const std::vector<PageSlot>& PageTable() {
         {11, "CRFPage2", "RF Page 2", 0, &Make<CRFPage2>},
         {12, "CPCIeErrorReportPage", "PCIe Error Reporting", 'f', kNotBuilt},
         {13, "CNoiseLevelPage", "Noise Level", 'f', kNotBuilt},
-        {14, "CFftGraphPage", "FFT Graph", 'f', kNotBuilt},
+        {14, "CFftGraphPage", "FFT Graph", 'f', &Make<CFftGraphPage>},
         {15, "CAboutPage", "About", 0, &Make<CAboutPage>},
     };
     return table;

@@ -2,6 +2,8 @@
 // and the single-instance rule.
 #include "app_helpers.h"
 
+#include "agent/capture_memory.h"
+
 #include "app/command_line.h"
 #include "base/instance_lock.h"
 #include "app/page_list.h"
@@ -16,7 +18,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <chrono>
 #include <csignal>
+#include <thread>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/wait.h>
@@ -152,6 +156,10 @@ TEST_F(ShellTest, EveryBuiltPageOfTheListIsOnTheSheet) {
     const QStringList classes = {"vq::CTXRXPage", "vq::CEEPROMPage", "vq::CMACPage",
                                  "vq::CBBPPage",  "vq::CBBPPage2",   "vq::CBBPPage3",
                                  "vq::CRFPage",   "vq::CRFPage2",    "vq::CAboutPage"};
+    // Option f adds the FFT Graph page before About.
+    QStringList withF = built, withFClasses = classes;
+    withF.insert(withF.size() - 1, "FFT Graph");
+    withFClasses.insert(withFClasses.size() - 1, "vq::CFftGraphPage");
     struct Case {
         QStringList args;
         const char* unlisted; // VQ9447_UNLISTED_PAGES, null: unset
@@ -159,8 +167,8 @@ TEST_F(ShellTest, EveryBuiltPageOfTheListIsOnTheSheet) {
         QStringList classNames;
     } cases[] = {
         {{}, nullptr, built, classes},
-        {{"-frip"}, nullptr, built, classes}, // the letters never reach the unlisted pages
-        {{"-frip"}, "0", built, classes},
+        {{"-frip"}, nullptr, withF, withFClasses}, // the letters never reach the unlisted pages
+        {{"-frip"}, "0", withF, withFClasses},
         {{}, "1", built + QStringList{"PCI Config"}, classes + QStringList{"vq::CPCIConfigPage"}},
     };
     for (const Case& c : cases) {
@@ -474,5 +482,34 @@ TEST_F(ShellTest, TerminationWithTheSheetUpRestoresTheBoard) {
     a.ExitInstance();
     ASSERT_EQ(board->LogSize(), 3u);
     EXPECT_EQ(board->Log()[2].commandId, cmd::StopAte);
+    EXPECT_FALSE(Link().IsOpen());
+}
+
+TEST_F(ShellTest, ExitDuringAnFftCaptureEndsTheCaptureBeforeStopAte) {
+    auto& a = MakeApp({"-f"});
+    a.runAdapterDialog = ClickOk;
+    ASSERT_TRUE(a.InitInstance());
+    auto board = a.SimulatedBoard();
+    CQAPropertySheet* sheet = a.PropertySheet();
+    const int fft = int(sheet->Captions().indexOf("FFT Graph"));
+    ASSERT_GE(fft, 0);
+    ASSERT_TRUE(sheet->SetActivePage(fft));
+    QPushButton* start = sheet->Page(fft)->findChild<QPushButton*>("start");
+    ASSERT_NE(start, nullptr);
+    // A trigger that never comes keeps the thread polling, 1 ms a poll here.
+    auto* memory = board->Device<agent::CaptureMemoryDevice>();
+    memory->neverTrigger = true;
+    pause.onSleep = [](unsigned) { std::this_thread::sleep_for(std::chrono::milliseconds(1)); };
+    board->ClearLog();
+    start->click();
+    for (int i = 0; i < 2000 && board->LogSize() < 30; ++i)
+        QApplication::processEvents(QEventLoop::AllEvents, 1);
+    ASSERT_GE(board->LogSize(), 30u);
+    a.PropertySheet()->ExitButton()->click();
+    a.ExitInstance();
+    const std::size_t frames = board->LogSize();
+    EXPECT_EQ(board->Log().back().commandId, cmd::StopAte);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(board->LogSize(), frames);
     EXPECT_FALSE(Link().IsOpen());
 }

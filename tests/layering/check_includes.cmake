@@ -6,7 +6,7 @@ cmake_minimum_required(VERSION 3.22)
 
 set(core_qt QString QStringList QByteArray QObject QTimer QCoreApplication QThread QMetaObject QFile QDir
             QFileInfo QTextStream QList QVector QMap QVariant QtGlobal QtMath QElapsedTimer QDateTime
-            QRegularExpression QSaveFile QMutex QPointer)
+            QRegularExpression QSaveFile QMutex QPointer QLibrary)
 set(widgets_core base link device formats registers/core txrx/core controls/core)
 
 # Folder -> folders it may include from. "qt" allows any Qt header,
@@ -27,7 +27,7 @@ set(rule_registers/mac ${pages_common} registers/mac)
 set(rule_registers/bbp ${pages_common} registers/bbp)
 set(rule_registers/rf ${pages_common} registers/rf)
 set(rule_registers/eeprom ${pages_common} registers/eeprom)
-set(rule_app ${pages_common} txrx registers/mac registers/bbp registers/rf registers/eeprom app agent)
+set(rule_app ${pages_common} txrx registers/mac registers/bbp registers/rf registers/eeprom measure app agent)
 # Folders added later follow the same pattern.
 set(rule_measure/core base link device formats registers/core txrx/core measure/core qtcore)
 set(rule_calibration/core base link device formats registers/core txrx/core measure/core calibration/core qtcore)
