@@ -4,6 +4,7 @@
 #include "agent/mac_memory.h"
 #include "agent/rx_calibration.h"
 #include "agent/txrx_counters.h"
+#include "agent/txrx_selfcal.h"
 
 namespace vq::agent {
 
@@ -15,6 +16,7 @@ void InstallStandardDevices(BoardModel& board) {
     InstallRadioCalibrationDevices(board);
     InstallMacMemory(board);
     board.AddDevice(std::make_shared<TxRxCountersDevice>());
+    InstallTxRxSelfCal(board);
 }
 
 } // namespace vq::agent
