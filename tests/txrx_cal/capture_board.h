@@ -39,7 +39,7 @@ class CaptureStub : public agent::BoardDevice {
     bool MacWrite(agent::BoardModel&, std::uint32_t address, std::uint32_t value) override {
         if (address != 0x440) return false;
         if (value & 0x20000000) { // manual trigger: the capture ends at once
-            control_ = (value & ~0x40001FFFu) | (endPointer & 0x1FFF);
+            control_ = (value & ~0x60001FFFu) | (endPointer & 0x1FFF);
             return true;
         }
         if ((value & 0x40000000) && !(control_ & 0x40000000)) {
