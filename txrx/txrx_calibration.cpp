@@ -154,6 +154,7 @@ void CTXRXPage::BuildCalibrationControls(QGroupBox* rfBox, QGroupBox* signalBox,
     dbg->setReadOnly(true);
     iq->addWidget(dbg, 6, 6, 1, 2);
     dbg->hide();
+    iq->setColumnStretch(8, 1);
     for (int cid : {id::Tx0Gain, id::Tx0Phase, id::Tx1Gain, id::Tx1Phase})
         SetText(cid, "00");
 
@@ -177,6 +178,7 @@ void CTXRXPage::BuildCalibrationControls(QGroupBox* rfBox, QGroupBox* signalBox,
     rg->addWidget(new QLabel("Valiue"), 3, 0);
     rg->addWidget(edit(id::RegValue, 2), 3, 1);
     rg->addWidget(button(id::RegRw, "R / W"), 4, 0, 1, 2);
+    rg->setColumnStretch(2, 1);
     qobject_cast<QLineEdit*>(Control(id::RegValue))->setReadOnly(true);
 
     top->addWidget(iqBox, 2, 0, 1, 3);
