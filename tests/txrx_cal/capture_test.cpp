@@ -207,16 +207,4 @@ TEST_F(CaptureTest, FailuresStopTheRunAndNameTheFile) {
     EXPECT_EQ(board->MacRead(0x408), 0xF40016u) << "the MAC gets its memory back all the same";
 }
 
-TEST(FixedIqCapture, ForcedSettings) {
-    CaptureSettings current{true, false, true, true, 0x10, 7};
-    const CaptureSettings s = FixedIqCaptureSettings(current);
-    EXPECT_FALSE(s.autoTrigger);
-    EXPECT_TRUE(s.adcMode);
-    EXPECT_TRUE(s.Adc6Used());
-    EXPECT_EQ(s.triggerOffset, 0x200u);
-    EXPECT_EQ(s.captureTimes, 1u);
-    EXPECT_STREQ(FixedIqCaptureFile(true), "TxIQ.adc");
-    EXPECT_STREQ(FixedIqCaptureFile(false), "RxIQ.adc");
-}
-
 } // namespace
