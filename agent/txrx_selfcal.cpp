@@ -34,7 +34,8 @@ bool TxRxSelfCalDevice::Command(BoardModel&, std::uint16_t id, const std::uint8_
 
 void TxRxSelfCalDevice::Reset(BoardModel& board) {
     *this = TxRxSelfCalDevice();
-    for (int i = 0; i < 3; ++i) board.SetIndirect158(std::uint8_t(31 + i), debugBus[i]);
+    for (int i = 0; i < 3; ++i)
+        board.SetIndirect158(std::uint8_t(31 + i), debugBus[i]);
 }
 
 void InstallTxRxSelfCal(BoardModel& board) {

@@ -83,7 +83,8 @@ int main(int argc, char** argv) {
     std::printf("end pointer E = 0x%04X, %u MAC Multi-Reads of at most 1 KiB\n", e, reads);
     std::printf("capture memory read: best %.4f s, mean %.4f s over %d = %.0f exchanges/s\n", best,
                 total / repeat, repeat, best > 0 ? reads / best : 0.0);
-    std::printf("whole capture with the file writer: best %.4f s, saved: %s\n", bestWhole, saved ? "yes" : "NO");
+    std::printf("whole capture with the file writer: best %.4f s, saved: %s\n", bestWhole,
+                saved ? "yes" : "NO");
     for (const auto& t : rig->prompter.Texts())
         std::printf("message: %s\n", t.c_str());
     std::printf("link part %.4f s (target < 0.050 s: %s)\n", best, best < 0.050 ? "met" : "missed");

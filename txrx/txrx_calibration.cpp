@@ -43,7 +43,8 @@ constexpr int Tx0Gain = 1276, Tx0GainSpin = 1270, Tx1Gain = 1283, Tx1GainSpin = 
 constexpr int Tx0Phase = 1278, Tx0PhaseSpin = 1273, Tx1Phase = 1284, Tx1PhaseSpin = 1473;
 constexpr int IqEnable = 1471, IqCal = 1217;
 constexpr int RxMisMatch = 1420, TxMisMatch = 1381, Compensation = 1202;
-constexpr int RxCalibration = 1213, TxCalibration = 1214, Result = 1215, CalDbgBus = 1216, CalDbgBusValue = 1282;
+constexpr int RxCalibration = 1213, TxCalibration = 1214, Result = 1215, CalDbgBus = 1216,
+              CalDbgBusValue = 1282;
 constexpr int DpdEnable = 1504, Dpd = 1218, BusyMode = 1501;
 constexpr int RegBbp = 2028, RegRf = 2029, RegRead = 2033, RegWrite = 2032, RegId = 2030, RegValue = 2031,
               RegRw = 1998;
@@ -141,8 +142,8 @@ void CTXRXPage::BuildCalibrationControls(QGroupBox* rfBox, QGroupBox* signalBox,
     const struct {
         int cid;
         const char* caption;
-    } selfCal[7] = {{id::RxMisMatch, "RF Rx MisMatch"}, {id::TxMisMatch, "RF Tx MisMatch"},
-                    {id::Compensation, "Compensation"},  {id::RxCalibration, "Rx Calibration"},
+    } selfCal[7] = {{id::RxMisMatch, "RF Rx MisMatch"},    {id::TxMisMatch, "RF Tx MisMatch"},
+                    {id::Compensation, "Compensation"},    {id::RxCalibration, "Rx Calibration"},
                     {id::TxCalibration, "Tx Calibration"}, {id::Result, "Result"},
                     {id::CalDbgBus, "CalDbgBus"}};
     for (int i = 0; i < 7; ++i) {
@@ -278,7 +279,9 @@ void CTXRXPage::SpinStep(int spinId, int delta) {
     case id::Offset0Spin:
     case id::Offset1Spin:
     case id::Offset2Spin: {
-        const int edit = spinId == id::Offset0Spin ? id::Offset0 : spinId == id::Offset1Spin ? id::Offset1 : id::Offset2;
+        const int edit = spinId == id::Offset0Spin   ? id::Offset0
+                         : spinId == id::Offset1Spin ? id::Offset1
+                                                     : id::Offset2;
         if (auto o = StepRssiOffset(Text(edit).toStdString(), delta)) show(edit, std::uint8_t(*o));
         return;
     }
@@ -301,7 +304,8 @@ void CTXRXPage::SpinStep(int spinId, int delta) {
 
 void CTXRXPage::OnCalibrateTxPower(int k) {
     CDeviceCommands dev;
-    CalibrateTxPower(dev, k, CurrentChannelNumber(), Text(k == 0 ? id::TxPower0 : id::TxPower1).toStdString());
+    CalibrateTxPower(dev, k, CurrentChannelNumber(),
+                     Text(k == 0 ? id::TxPower0 : id::TxPower1).toStdString());
 }
 
 void CTXRXPage::OnDpd() {
@@ -321,8 +325,8 @@ void CTXRXPage::OnRegisterBox() {
     const bool rf = Checked(id::RegRf);
     const bool write = Checked(id::RegWrite);
     CDeviceCommands dev;
-    const auto value = RegisterBoxAccess(dev, rf, write, unsigned(State().rfBank), Text(id::RegId).toStdString(),
-                                         Text(id::RegValue).toStdString());
+    const auto value = RegisterBoxAccess(dev, rf, write, unsigned(State().rfBank),
+                                         Text(id::RegId).toStdString(), Text(id::RegValue).toStdString());
     if (value) SetText(id::RegValue, QString::asprintf("%02X", *value));
 }
 
@@ -350,8 +354,8 @@ void CTXRXPage::RunCapture(bool fixedIq, bool tx) {
     } else {
         CCaptureModeSetting dialog(this);
         if (RunDialog(dialog) != QDialog::Accepted) return;
-        const QString name =
-            FileDialogs().SaveFile("Save Capture Data", ProgramDirectory(), "CaptureData File (*.txt)|*.cap||");
+        const QString name = FileDialogs().SaveFile("Save Capture Data", ProgramDirectory(),
+                                                    "CaptureData File (*.txt)|*.cap||");
         if (name.isEmpty()) return;
         paths = CaptureFileNames(name.toStdString(), s.captureTimes);
     }

@@ -65,7 +65,8 @@ TEST_F(CalibrationPageTest, CaptureDialogChoices) {
     EXPECT_EQ(d.windowTitle(), "Capture Setting");
     const CaptureSettings& s = CaptureSetting();
     EXPECT_TRUE(s.autoTrigger && s.adcMode && !s.adc6 && !s.txSide) << "start values";
-    EXPECT_TRUE(d.autoTrigger->isChecked() && d.adcMode->isChecked() && d.rx->isChecked() && d.adc8->isChecked());
+    EXPECT_TRUE(d.autoTrigger->isChecked() && d.adcMode->isChecked() && d.rx->isChecked() &&
+                d.adc8->isChecked());
     EXPECT_FALSE(d.tx->isEnabled() || d.rx->isEnabled());
     EXPECT_TRUE(d.fftOutput->isHidden());
     EXPECT_EQ(d.offset->text(), "200");
@@ -191,8 +192,8 @@ TEST_F(CalibrationPageTest, ControlsAndTheirGroups) {
         int id;
         const char* caption;
         const char* group;
-    } controls[] = {{1179, "Calibrate", "RF"},        {1181, "Calibrate", "RF"},
-                    {1203, "Cal Temp.", "RF"},        {1192, "Calibrate", "RSSI / SNR"},
+    } controls[] = {{1179, "Calibrate", "RF"},           {1181, "Calibrate", "RF"},
+                    {1203, "Cal Temp.", "RF"},           {1192, "Calibrate", "RSSI / SNR"},
                     {1471, "Enable", "IQ Compensation"}, {1217, "Calibrate", "IQ Compensation"},
                     {1998, "R / W", "Register Setting"}, {2028, "BBP", "Register Setting"},
                     {2033, "READ", "Register Setting"},  {1331, "Capture Mode", "Test Control"},

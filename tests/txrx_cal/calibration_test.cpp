@@ -46,8 +46,10 @@ TEST_F(CalibrationTest, TxPowerSpinKeepsTheSixBitRange) {
         int delta;
         int expected; // -1: refused
         std::uint32_t alc;
-    } cases[] = {{0, "2F", kUp, -1, 0x2F2F0000}, {0, "00", kDown, -1, 0x2F2F0000},
-                 {0, "2E", kUp, 0x2F, 0x2F2F002F}, {1, "10", kDown, 0x0F, 0x2F2F0F00},
+    } cases[] = {{0, "2F", kUp, -1, 0x2F2F0000},
+                 {0, "00", kDown, -1, 0x2F2F0000},
+                 {0, "2E", kUp, 0x2F, 0x2F2F002F},
+                 {1, "10", kDown, 0x0F, 0x2F2F0F00},
                  {1, "FF", kUp, 0, 0x2F2F0000}};
     for (const auto& c : cases) {
         board->MacWrite(0x13B0, 0x2F2F0000);
@@ -67,7 +69,9 @@ TEST_F(CalibrationTest, TxPowerCalibratePlacesTheByteByOffset) {
         const char* text;
         std::uint16_t word;
         std::uint16_t expected;
-    } cases[] = {{0, 1, "10", 0x52, 0xAB10}, {0, 2, "10", 0x52, 0x10CD}, {1, 1, "2F", 0x60, 0xAB2F},
+    } cases[] = {{0, 1, "10", 0x52, 0xAB10},
+                 {0, 2, "10", 0x52, 0x10CD},
+                 {1, 1, "2F", 0x60, 0xAB2F},
                  {0, 1, "30", 0x52, 0xABCD}};
     for (const auto& c : cases) {
         board->SetEepromWord(c.word, 0xABCD);
@@ -121,8 +125,10 @@ TEST_F(CalibrationTest, MismatchCalibrations) {
          "RF Rx MisMatch Calibration :\n\nBBP R159 = 0x0000001F\nbit0 = 1, the VGA gain is too low\n"
          "bit1 = 1, the residual DC is too high"},
         {false, 0x04, 28, 60, ""},
-        {true, 0x04, 0x01, 92, "RF Tx MisMatch Calibration :\n\nBBP R159 = 0x00000001\nbit0 = 1, the VGA gain is too low"},
-        {true, 0x00, 0x02, 28, "RF Tx MisMatch Calibration :\n\nBBP R159 = 0x00000002\nbit1 = 1, the residual DC is too high"},
+        {true, 0x04, 0x01, 92,
+         "RF Tx MisMatch Calibration :\n\nBBP R159 = 0x00000001\nbit0 = 1, the VGA gain is too low"},
+        {true, 0x00, 0x02, 28,
+         "RF Tx MisMatch Calibration :\n\nBBP R159 = 0x00000002\nbit1 = 1, the residual DC is too high"},
         {false, 0x00, 0x04, 28, "RF Rx MisMatch Calibration :\n\nBBP R159 = 0x00000004\n"},
     };
     for (const auto& c : cases) {
@@ -132,7 +138,7 @@ TEST_F(CalibrationTest, MismatchCalibrations) {
         prompter.Clear();
         EXPECT_EQ(RunMismatchCalibration(dev, c.tx), c.verdict);
         EXPECT_EQ(prompter.Texts(), std::string(c.text).empty() ? std::vector<std::string>{}
-                                                                 : std::vector<std::string>{c.text});
+                                                                : std::vector<std::string>{c.text});
         using W = std::vector<std::pair<unsigned, unsigned>>;
         const W expected = c.tx ? W{{3, 238}, {4, 15}, {5, c.v}, {6, 85}, {7, 85}, {0, 133}, {0, 4}}
                                 : W{{3, 14}, {4, 3}, {5, c.v}, {6, 85}, {7, 85}, {0, 131}, {0, 3}};
@@ -193,7 +199,8 @@ TEST_F(CalibrationTest, QuestionsGuardTheirWriteBacks) {
     board->SetEepromWord(0x132, 0x5566);
     board->SetEepromWord(0x134, 0x7788);
     CalibrateIqCompensation(dev, {"FF", "02", "03", "E0"}, 1);
-    EXPECT_EQ(prompter.Last(), "Tx0Gain = 0x3F,\nTx0Phase = 0x2\nTx1Gain = 0x3,\nTx1Phase = 0x20\n\nWrite to EEPROM ?");
+    EXPECT_EQ(prompter.Last(),
+              "Tx0Gain = 0x3F,\nTx0Phase = 0x2\nTx1Gain = 0x3,\nTx1Phase = 0x20\n\nWrite to EEPROM ?");
     EXPECT_EQ(board->EepromWord(0x130), 0x023F);
     EXPECT_EQ(board->EepromWord(0x132), 0x0366);
     EXPECT_EQ(board->EepromWord(0x134), 0x7720);

@@ -21,7 +21,8 @@ class CaptureStub : public agent::BoardDevice {
     }
     static std::uint32_t PatternWord(std::uint32_t address) {
         std::uint32_t w = 0;
-        for (int k = 0; k < 4; ++k) w |= std::uint32_t(PatternByte(address + k)) << (8 * k);
+        for (int k = 0; k < 4; ++k)
+            w |= std::uint32_t(PatternByte(address + k)) << (8 * k);
         return w;
     }
 

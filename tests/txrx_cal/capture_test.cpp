@@ -43,7 +43,8 @@ class CaptureTest : public test::BoardTest, public test::ScratchFiles {
     }
     std::vector<std::pair<unsigned, unsigned>> BbpWrites() const {
         std::vector<std::pair<unsigned, unsigned>> out;
-        for (const auto& e : Exchanges(cmd::BbpWrite)) out.emplace_back(GetBe16(e.payload.data()), e.payload[2]);
+        for (const auto& e : Exchanges(cmd::BbpWrite))
+            out.emplace_back(GetBe16(e.payload.data()), e.payload[2]);
         return out;
     }
     std::shared_ptr<test::CaptureStub> stub;
@@ -51,7 +52,8 @@ class CaptureTest : public test::BoardTest, public test::ScratchFiles {
 
 std::string Lines(std::initializer_list<const char*> lines) {
     std::string s;
-    for (const char* l : lines) s += std::string(l) + "\r\n";
+    for (const char* l : lines)
+        s += std::string(l) + "\r\n";
     return s;
 }
 
@@ -82,7 +84,8 @@ TEST_F(CaptureTest, RegionsAreReadFromTheEndPointerInChunksThatWrap) {
         std::uint32_t e;
         std::uint32_t firstA; // the first read address of region A
         std::uint32_t firstB;
-    } cases[] = {{0, 0x4000, 0x8000}, {0x100, 0x4200, 0x8400}, {0x101, 0x4200, 0x8404}, {0x1FFF, 0x7FFC, 0xFFFC}};
+    } cases[] = {
+        {0, 0x4000, 0x8000}, {0x100, 0x4200, 0x8400}, {0x101, 0x4200, 0x8404}, {0x1FFF, 0x7FFC, 0xFFFC}};
     for (const auto& c : cases) {
         board->ClearLog();
         CDeviceCommands dev;
@@ -108,7 +111,8 @@ TEST_F(CaptureTest, RegionsAreReadFromTheEndPointerInChunksThatWrap) {
                 expected |= std::uint32_t(test::CaptureStub::PatternByte(at)) << (8 * k);
             }
             EXPECT_EQ(m.a[i], expected) << c.e << " " << i;
-            EXPECT_EQ(m.b[2 * i + 1], test::CaptureStub::PatternWord(0x8000 + (4 * c.e + 8 * i + 4) % 0x8000));
+            EXPECT_EQ(m.b[2 * i + 1],
+                      test::CaptureStub::PatternWord(0x8000 + (4 * c.e + 8 * i + 4) % 0x8000));
         }
         if (c.e == 0x1FFF) {
             ASSERT_GE(reads.size(), 2u);
@@ -153,7 +157,8 @@ TEST_F(CaptureTest, RegisterSequencePerSource) {
         EXPECT_EQ(MacWrites(0x1004), (std::vector<std::uint32_t>{0, c.r1004, 0}));
         const auto bbp = BbpWrites();
         if (c.savesR60) {
-            EXPECT_EQ(bbp, (std::vector<std::pair<unsigned, unsigned>>{{60, 0x80}, {142, 16}, {143, 5}, {60, 0x5A}}));
+            EXPECT_EQ(bbp, (std::vector<std::pair<unsigned, unsigned>>{
+                               {60, 0x80}, {142, 16}, {143, 5}, {60, 0x5A}}));
         } else {
             EXPECT_TRUE(bbp.empty());
         }
@@ -185,7 +190,8 @@ TEST_F(CaptureTest, RunWritesOneWholeFilePerCapture) {
     ASSERT_TRUE(ReadCaptureMemory(dev, stub->endPointer, m));
     std::ostringstream expected;
     WriteCaptureText(expected, m, false);
-    for (const auto& name : names) EXPECT_EQ(ReadFile(name), expected.str()) << name;
+    for (const auto& name : names)
+        EXPECT_EQ(ReadFile(name), expected.str()) << name;
     EXPECT_TRUE(prompter.Texts().empty());
 }
 

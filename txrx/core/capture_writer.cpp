@@ -30,7 +30,8 @@ bool ReadCaptureMemory(CDeviceCommands& dev, std::uint32_t endPointer, CaptureMe
             return false;
     } else {
         std::vector<std::uint32_t> raw(kCaptureAWords + 2);
-        if (!ReadCircularWords(dev, startA - 2, kCaptureABase, kCaptureAEnd, unsigned(raw.size()), raw.data()))
+        if (!ReadCircularWords(dev, startA - 2, kCaptureABase, kCaptureAEnd, unsigned(raw.size()),
+                               raw.data()))
             return false;
         // Bytes are numbered from each word's least significant one.
         for (unsigned i = 0; i < kCaptureAWords; ++i)

@@ -167,7 +167,8 @@ void CalibrateIqCompensation(CDeviceCommands& dev, const IqTexts& texts, int cha
     const std::uint8_t g0 = value(texts.tx0Gain), p0 = value(texts.tx0Phase);
     const std::uint8_t g1 = value(texts.tx1Gain), p1 = value(texts.tx1Phase);
     DeviceSequence sequence;
-    if (ShowMessage(IqCalibrateQuestion(g0, p0, g1, p1), MsgIcon::Question, MsgButtons::OkCancel) != MsgResult::Ok)
+    if (ShowMessage(IqCalibrateQuestion(g0, p0, g1, p1), MsgIcon::Question, MsgButtons::OkCancel) !=
+        MsgResult::Ok)
         return;
     const std::uint16_t tx0 = std::uint16_t(g0 + 256 * p0), tx1 = std::uint16_t(g1 + 256 * p1);
     if (!IsFiveGhzChannel(channelNumber)) {
@@ -222,8 +223,8 @@ std::uint8_t ReadEntry(CDeviceCommands& dev, std::uint8_t index) {
 } // namespace
 
 std::string MismatchText(bool tx, std::uint8_t result) {
-    std::string text = Format("%s MisMatch Calibration :\n\nBBP R159 = 0x%08X\n", tx ? "RF Tx" : "RF Rx",
-                              unsigned(result));
+    std::string text =
+        Format("%s MisMatch Calibration :\n\nBBP R159 = 0x%08X\n", tx ? "RF Tx" : "RF Rx", unsigned(result));
     // Bit 0: VGA gain too low; bit 1: residual DC too high.
     if (result & 1) text += "bit0 = 1, the VGA gain is too low";
     if ((result & 3) == 3) text += "\n";

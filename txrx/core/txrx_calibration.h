@@ -59,9 +59,9 @@ void CalibrateTemperature(CDeviceCommands& dev, bool fiveGhz);
 
 enum class IqTrim { Tx0Gain, Tx1Gain, Tx0Phase, Tx1Phase };
 struct IqTrimInfo {
-    int low, high;         // accepted values
-    std::uint8_t select;   // R158 index
-    std::uint8_t keep;     // R159 bits of the other field
+    int low, high;       // accepted values
+    std::uint8_t select; // R158 index
+    std::uint8_t keep;   // R159 bits of the other field
 };
 const IqTrimInfo& IqTrimOf(IqTrim trim);
 
