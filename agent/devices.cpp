@@ -5,6 +5,7 @@
 #include "agent/mac_memory.h"
 #include "agent/rx_calibration.h"
 #include "agent/txrx_counters.h"
+#include "agent/txrx_selfcal.h"
 
 namespace vq::agent {
 
@@ -17,6 +18,7 @@ void InstallStandardDevices(BoardModel& board) {
     InstallMacMemory(board);
     board.AddDevice(std::make_shared<TxRxCountersDevice>());
     board.AddDevice(std::make_shared<CaptureMemoryDevice>());
+    InstallTxRxSelfCal(board);
 }
 
 } // namespace vq::agent

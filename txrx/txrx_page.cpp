@@ -510,6 +510,7 @@ void CTXRXPage::BuildControls() {
     top->addWidget(counterBox, 1, 1);
     top->addWidget(signalBox, 1, 2);
     top->addWidget(rfBox, 1, 3);
+    BuildCalibrationControls(rfBox, signalBox, testBox, top);
 
     // Start values of the controls.
     SetSelection(id::Channel, State().channelIndex);
@@ -579,6 +580,7 @@ void CTXRXPage::ConnectActions() {
     clicked(id::IntAlc, [this] { WithRadio(&CTxRxRadio::OnIntAlc); });
     clicked(id::TempCom, [this] { WithRadio(&CTxRxRadio::OnTempCom); });
     clicked(id::Dcdc127, [this] { WithRadio(&CTxRxRadio::OnDcdc127); });
+    ConnectCalibrationActions();
 }
 
 // ---- Controls by id -------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include <map>
 
 class QDialog;
+class QGridLayout;
 class QGroupBox;
 
 namespace vq {
@@ -101,6 +102,18 @@ class CTXRXPage : public QAPage {
     using DialogRunner = std::function<int(QDialog&)>;
     static void SetDialogRunner(DialogRunner runner); // empty: exec()
 
+    // ---- Calibration trims, write-backs and capture (txrx_calibration.cpp) ----
+    // One step of spin `spinId` with the Windows delta: -1 for the upper arrow
+    // of a vertical spin, +1 for the left arrow of the horizontal one.
+    void SpinStep(int spinId, int delta);
+    void OnCalibrateTxPower(int k);
+    void OnDpd();
+    void OnRegisterBox();
+    // "Capture Mode": the dialog, the file question and the captures.
+    void OnCaptureMode();
+    // "Rx Calibration" / "Tx Calibration": the calibration start and the fixed IQ capture.
+    void OnIqCalibrationCapture(bool tx);
+
     void OnDestroyPage() override;
 
   protected:
@@ -109,6 +122,9 @@ class CTXRXPage : public QAPage {
 
   private:
     void BuildControls();
+    void BuildCalibrationControls(QGroupBox* rfBox, QGroupBox* signalBox, QGroupBox* testBox, QGridLayout* top);
+    void ConnectCalibrationActions();
+    void RunCapture(bool fixedIq, bool tx);
     // A radio set-up operation on the page's controls: copy them into a
     // record, run it, show what it left and do the page's share.
     template <class Settings> void WithRadio(void (CTxRxRadio::*operation)(Settings&));

@@ -6,15 +6,20 @@
 #include "device/program_state.h"
 #include "link/link_session.h"
 #include "tests/support/testnet.h"
+#include "txrx/core/capture_run.h"
+#include "txrx/core/capture_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <fstream>
 #include <pcap/pcap.h>
+#include <sstream>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace vq;
 using vq::testnet::ChildProcess;
@@ -377,4 +382,27 @@ TEST_F(E2eLinkTest, FaultDelayedResponses) {
     EXPECT_EQ(dev.BbpRead(0, b), 0);
     EXPECT_EQ(b, 0x94);
     EXPECT_EQ(prompter.Texts().size(), 1u);
+}
+
+TEST_F(E2eLinkTest, CaptureFileOverTheWire) {
+    // One capture into a file: the arm sequence (without the wait: the agent's
+    // engine may not clear the arm bit) and 48 reads of 1 KiB over the wire.
+    StartAgent();
+    char path[] = "/tmp/vq9447-e2e-capture-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    ASSERT_TRUE(RunCaptures(dev, CaptureSettings(), {path}, 0));
+    std::uint32_t control = 0;
+    ASSERT_EQ(dev.MacRead(kCaptureControl, control), 0);
+    CaptureMemory memory;
+    ASSERT_TRUE(ReadCaptureMemory(dev, control & 0x1FFF, memory));
+    std::ostringstream expected;
+    WriteCaptureText(expected, memory, false);
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream written;
+    written << in.rdbuf();
+    unlink(path);
+    EXPECT_EQ(written.str(), expected.str());
+    EXPECT_TRUE(prompter.Texts().empty()) << prompter.Last();
 }

@@ -112,8 +112,8 @@ TEST_F(TxRxPageTest, ControlsCaptionsAndDefaults) {
     EXPECT_EQ(page->TimerPeriod(kTimerTempCom), 1000);
     EXPECT_EQ(page->TimerPeriod(kTimerSlow), 5000);
     EXPECT_EQ(page->TimerPeriod(kTimerTempSensor), 3000);
-    // Calibration trims are not on this page: unknown ids are harmless.
-    EXPECT_FALSE(page->Has(1179));
+    // "Cal TSSI" is not on this page: an unknown id is harmless.
+    EXPECT_FALSE(page->Has(1418));
     page->SetEnabled(1418, true);
     EXPECT_EQ(page->Text(1418), "");
 }
