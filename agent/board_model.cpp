@@ -83,6 +83,11 @@ void BoardModel::AddDevice(std::shared_ptr<BoardDevice> device) {
     devices_.push_back(std::move(device));
 }
 
+void BoardModel::InsertDevice(std::shared_ptr<BoardDevice> device) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    devices_.insert(devices_.begin(), std::move(device));
+}
+
 std::uint64_t BoardModel::NowUs() const {
     if (clock_) return clock_();
     using namespace std::chrono;

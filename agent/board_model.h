@@ -83,6 +83,8 @@ class BoardModel {
     void SetIndirect195(std::uint8_t index, std::uint8_t v) { table195_[index] = v; }
 
     void AddDevice(std::shared_ptr<BoardDevice> device);
+    // Ahead of the installed devices: a test's stand-in answers first.
+    void InsertDevice(std::shared_ptr<BoardDevice> device);
     template <class T> T* Device() {
         for (auto& d : devices_)
             if (auto* p = dynamic_cast<T*>(d.get())) return p;

@@ -385,14 +385,14 @@ TEST_F(E2eLinkTest, FaultDelayedResponses) {
 }
 
 TEST_F(E2eLinkTest, CaptureFileOverTheWire) {
-    // One capture into a file: the arm sequence (without the wait: the agent's
-    // engine may not clear the arm bit) and 48 reads of 1 KiB over the wire.
+    // One capture into a file: the arm sequence, the wait for the agent's
+    // engine to fill the memory, and 48 reads of 1 KiB over the wire.
     StartAgent();
     char path[] = "/tmp/vq9447-e2e-capture-XXXXXX";
     const int fd = mkstemp(path);
     ASSERT_GE(fd, 0);
     close(fd);
-    ASSERT_TRUE(RunCaptures(dev, CaptureSettings(), {path}, 0));
+    ASSERT_TRUE(RunCaptures(dev, CaptureSettings(), {path}));
     std::uint32_t control = 0;
     ASSERT_EQ(dev.MacRead(kCaptureControl, control), 0);
     CaptureMemory memory;

@@ -33,7 +33,7 @@ class CalibrationPageTest : public test::TxRxBoardTest, public test::ScratchFile
         SetFileDialogs(&dialogs);
         State().antennaConfig = 0x22;
         stub = std::make_shared<test::CaptureStub>();
-        board->AddDevice(stub);
+        board->InsertDevice(stub);
         page = std::make_unique<CTXRXPage>();
     }
     void TearDown() override {

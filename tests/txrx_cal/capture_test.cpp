@@ -24,7 +24,7 @@ class CaptureTest : public test::BoardTest, public test::ScratchFiles {
     void SetUp() override {
         BoardTest::SetUp();
         stub = std::make_shared<test::CaptureStub>();
-        board->AddDevice(stub);
+        board->InsertDevice(stub);
         CaptureSetting() = CaptureSettings();
     }
     // The (address, word count) of every MAC Multi-Read.
