@@ -341,6 +341,51 @@ bool ParseRx(const Args& a, const GlobalOptions&, Step& s, std::string& e) {
     return true;
 }
 
+bool ParseCapture(const Args& a, const GlobalOptions&, Step& s, std::string& e) {
+    if (a.empty() || a[0].rfind("--", 0) == 0)
+        return Fail(e, "a FILE is needed\nUsage: vq9447-cli [OPTIONS] capture FILE [--times N] [--feq] [--adc6] [--tx] [--manual] [--offset HEX]");
+    std::map<std::string, std::string> o;
+    if (!Options(Args(a.begin() + 1, a.end()), {"--times", "--offset"}, {"--feq", "--adc6", "--tx", "--manual"}, o, e))
+        return false;
+    CaptureRequestArgs r;
+    r.file = a[0];
+    if (!WritableTarget(r.file, e)) return false;
+    std::uint64_t v = 0;
+    if (o.count("--times")) {
+        if (!Unsigned(o["--times"], 1, 99999, "capture count", v, e)) return false;
+        r.times = std::uint32_t(v);
+    }
+    if (o.count("--offset")) {
+        if (!Hex(o["--offset"], 0x1FFF, "trigger offset", v, e)) return false;
+        r.offset = std::uint32_t(v);
+    }
+    r.feq = o.count("--feq") > 0;
+    r.adc6 = o.count("--adc6") > 0;
+    r.tx = o.count("--tx") > 0;
+    r.manual = o.count("--manual") > 0;
+    if (r.feq && (r.adc6 || r.tx)) return Fail(e, "--adc6 and --tx choose an ADC output: not with --feq");
+    if (r.tx && !r.adc6) return Fail(e, "--tx chooses the transmitter's ADC6 output: give --adc6 with it");
+    s.run = [r](Context& c) { return CaptureOp(c, r); };
+    return true;
+}
+
+bool ParseFft(const Args& a, const GlobalOptions&, Step& s, std::string& e) {
+    std::map<std::string, std::string> o;
+    if (!Options(a, {"--bandwidth", "--save-adc"}, {"--spectrum"}, o, e)) return false;
+    FftRequestArgs r;
+    if (o.count("--bandwidth")) {
+        if (o["--bandwidth"] != "20" && o["--bandwidth"] != "40") return Fail(e, "bandwidth must be 20 or 40");
+        r.bandwidth = o["--bandwidth"] == "40" ? 40 : 20;
+    }
+    r.spectrum = o.count("--spectrum") > 0;
+    if (o.count("--save-adc")) {
+        r.adcFile = o["--save-adc"];
+        if (!WritableTarget(r.adcFile, e)) return false;
+    }
+    s.run = [r](Context& c) { return FftOp(c, r); };
+    return true;
+}
+
 const std::vector<CommandSpec>& Commands() {
     static const std::vector<CommandSpec> table = {
         {"mac read", "mac read ADDR [COUNT]",
@@ -408,6 +453,18 @@ const std::vector<CommandSpec>& Commands() {
          "Receives for S seconds and prints one line of counters a second: frames, FCS errors, FER, RSSI per "
          "receive path, SNR.",
          ParseRx},
+        {"capture", "capture FILE [--times N] [--feq] [--adc6] [--tx] [--manual] [--offset HEX]",
+         "Captures baseband samples as the TX/RX page's \"Capture Mode\" does and writes each capture with the "
+         "capture data writer: FILE.txt for one capture, FILE_00001.txt .. for --times N. --feq takes the FEQ "
+         "output instead of the ADC; --adc6 the ADC6 output (with --tx from the transmitter); --manual a manual "
+         "trigger; --offset the trigger offset in words (hexadecimal, default 200).",
+         ParseCapture},
+        {"fft", "fft [--bandwidth 20|40] [--spectrum] [--save-adc FILE]",
+         "One capture cycle of the FFT graph page (forced trigger): prints the noise figure against the golden "
+         "noise and, when libOstra.so is found beside the program or on the library path, the RX EVM. "
+         "--spectrum prints the 512 points of the averaged spectrum (MHz and dB); --save-adc writes the capture's "
+         "8192 I/Q pairs as \"Save ADC Data\" does.",
+         ParseFft},
     };
     return table;
 }

@@ -6,11 +6,14 @@
 #include "device/device_commands.h"
 #include "device/program_state.h"
 #include "device/sequence.h"
+#include "measure/core/fft_capture.h"
+#include "measure/core/ostra.h"
 #include "registers/core/bbp_files.h"
 #include "registers/core/eeprom_logic.h"
 #include "registers/core/mac_space.h"
 #include "registers/core/rf_files.h"
 #include "registers/core/rf_values.h"
+#include "txrx/core/capture_run.h"
 #include "txrx/core/txrx_control.h"
 #include "txrx/core/txrx_radio.h"
 #include "txrx/core/txrx_test.h"
@@ -19,6 +22,7 @@
 #include <array>
 #include <cctype>
 #include <cstdio>
+#include <limits>
 #include <vector>
 
 namespace vq::cli {
@@ -56,13 +60,13 @@ TxRxRadioSettings& Radio() {
 int MacReadOp(Context& c, std::uint32_t address, std::uint32_t count) {
     DeviceSequence sequence;
     CDeviceCommands dev;
-    auto emit = [&](std::uint32_t a, std::uint32_t v) {
+    auto print = [&](std::uint32_t a, std::uint32_t v) {
         c.out.Emit("mac read", Format("0x%08X: 0x%08X", a, v), {{"address", HexText(a, 8)}, {"value", HexText(v, 8)}});
     };
     if (count == 1) {
         std::uint32_t v = 0;
         if (dev.MacRead(address, v) != 0) return kExitBoardFailed;
-        emit(address, v);
+        print(address, v);
         return kExitOk;
     }
     // The MAC page's chunk: 1024 bytes a request.
@@ -74,7 +78,7 @@ int MacReadOp(Context& c, std::uint32_t address, std::uint32_t count) {
         const std::uint32_t a = address + 4 * done;
         if (dev.MacMultiRead(a, words.data(), 4 * n) != int(n)) return kExitBoardFailed;
         for (std::uint32_t i = 0; i < n; ++i)
-            emit(a + 4 * i, words[i]);
+            print(a + 4 * i, words[i]);
         done += n;
     }
     return kExitOk;
@@ -544,6 +548,62 @@ int RxOp(Context& c, int seconds) {
         dev.StopRx();
     }
     return status;
+}
+
+// ---- Captures ---------------------------------------------------------------------
+
+int CaptureOp(Context& c, const CaptureRequestArgs& r) {
+    CaptureSettings s;
+    s.autoTrigger = !r.manual;
+    s.adcMode = !r.feq;
+    s.adc6 = r.adc6;
+    s.txSide = r.tx;
+    s.triggerOffset = r.offset;
+    s.captureTimes = r.times;
+    const std::vector<std::string> paths = CaptureFileNames(r.file, r.times);
+    CDeviceCommands dev;
+    if (!RunCaptures(dev, s, paths)) return kExitBoardFailed;
+    if (c.boardFailed && c.boardFailed()) return kExitBoardFailed;
+    for (const std::string& p : paths)
+        c.out.Emit("capture", "saved " + p, {{"file", p}});
+    return kExitOk;
+}
+
+int FftOp(Context& c, const FftRequestArgs& r) {
+    CDeviceCommands dev;
+    const CaptureResult capture = RunCaptureCycle(dev, CaptureRequest{});
+    if (c.boardFailed && c.boardFailed()) return kExitBoardFailed;
+    const SpectrumResult spectrum = ProcessSpectrum(capture.words, r.bandwidth, false);
+    // The RX EVM figure when libOstra.so is there, as the page shows it.
+    double evm = std::numeric_limits<double>::quiet_NaN();
+    bool haveEvm = false;
+    {
+        OstraLibrary library;
+        if (library.Load()) {
+            std::vector<std::int32_t> i, q;
+            EvmInput(capture.words, i, q);
+            evm = library.RxEvm()(i.data(), q.data());
+            haveEvm = true;
+        }
+    }
+    if (r.spectrum)
+        for (int n = 0; n < int(spectrum.points.size()) && n < 512; ++n)
+            c.out.Emit("fft", Format("%.6f\t%.3f", spectrum.points[std::size_t(n)].x, spectrum.points[std::size_t(n)].y),
+                       {{"mhz", spectrum.points[std::size_t(n)].x}, {"db", spectrum.points[std::size_t(n)].y}});
+    if (!r.adcFile.empty() && !SaveAdcFile(r.adcFile, capture.words)) return kExitBoardFailed;
+    std::vector<Field> fields = {{"noise_figure_db", spectrum.noiseFigure},
+                                 {"triggered", capture.triggered},
+                                 {"end", HexText(capture.end, 4)}};
+    std::string text = "noise figure " + NoiseFigureText(spectrum.noiseFigure);
+    if (haveEvm) {
+        fields.emplace_back("rx_evm_db", evm);
+        text += ", RX EVM " + EvmText(evm);
+    } else {
+        text += ", RX EVM not measured (libOstra.so not found)";
+    }
+    if (!capture.triggered) text += " (no trigger: the memory was read as it was)";
+    c.out.Emit("fft", text, fields);
+    return kExitOk;
 }
 
 } // namespace vq::cli

@@ -45,6 +45,20 @@ struct TxRequest {
 int TxOp(Context& c, const TxRequest& r);
 int RxOp(Context& c, int seconds);
 
+struct CaptureRequestArgs {
+    std::string file;
+    std::uint32_t times = 1;
+    bool feq = false, adc6 = false, tx = false, manual = false;
+    std::uint32_t offset = 0x200;
+};
+int CaptureOp(Context& c, const CaptureRequestArgs& r);
+struct FftRequestArgs {
+    int bandwidth = 20;  // MHz of the spectrum: 20 or 40
+    bool spectrum = false; // print the 512 points
+    std::string adcFile;   // "Save ADC Data" of the capture, when set
+};
+int FftOp(Context& c, const FftRequestArgs& r);
+
 // "CCK", "OFDM", "HTMIX", "HTGF" or a digit 0..3; -1 otherwise.
 int ModeFromText(const std::string& text);
 unsigned RateCount(int mode);

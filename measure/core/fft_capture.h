@@ -10,6 +10,7 @@
 // bits 0..7 of the first receive path, signed 8-bit values.
 #pragma once
 
+#include "device/capture_registers.h"
 #include "device/device_commands.h"
 
 #include <array>
@@ -22,7 +23,6 @@ namespace vq {
 
 constexpr int kCaptureWords = 8192;
 constexpr int kTracePoints = 8000;
-constexpr std::uint32_t kCaptureControl = 0x440;
 constexpr std::uint32_t kCaptureRingBase = 0x8000;
 constexpr std::uint32_t kCaptureRingEnd = 0x10000;
 constexpr std::uint32_t kCaptureReadWords = 256; // words per MacMultiRead

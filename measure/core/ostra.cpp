@@ -16,8 +16,16 @@ QStringList OstraLibrary::Candidates() {
     QMutexLocker lock(&g_mutex);
     if (!g_candidates.isEmpty()) return g_candidates;
     QStringList list;
-    if (QCoreApplication::instance())
-        list << QDir(QCoreApplication::applicationDirPath()).filePath("libOstra.so");
+    // The executable's folder: from the application object, or for a program
+    // without one (the command-line tool) from /proc/self/exe.
+    QString folder;
+    if (QCoreApplication::instance()) {
+        folder = QCoreApplication::applicationDirPath();
+    } else {
+        const QFileInfo exe(QStringLiteral("/proc/self/exe"));
+        if (exe.exists()) folder = QFileInfo(exe.canonicalFilePath()).absolutePath();
+    }
+    if (!folder.isEmpty()) list << QDir(folder).filePath("libOstra.so");
     list << "Ostra";
     return list;
 }

@@ -3,10 +3,12 @@
 // wire, JSON results, failures and interruption.
 
 #include "agent/board_model.h"
+#include "agent/capture_memory.h"
 #include "base/instance_lock.h"
 #include "base/services.h"
 #include "cli/core/cli.h"
 #include "link/commands.h"
+#include "measure/core/ostra.h"
 #include "tests/support/board_fixture.h"
 
 #include <gtest/gtest.h>
@@ -243,6 +245,30 @@ TEST_F(CliTest, FailuresStopTheRunWithTheirStatus) {
     EXPECT_EQ(r.status, cli::kExitInterrupted);
     EXPECT_EQ(board->RawMac(0x2000), 0u);
     EXPECT_EQ(Ids().back(), cmd::StopAte);
+}
+
+TEST_F(CliTest, CapturesAndTheFftCycle) {
+    // Numbered files, each a whole capture in the capture data format.
+    Result r = Cli({"--simulated", "capture", Path("cap"), "--times", "2", "--offset", "100"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "saved " + Path("cap") + "_00001.txt\nsaved " + Path("cap") + "_00002.txt\n");
+    const std::string first = ReadFile(Path("cap") + "_00001.txt");
+    EXPECT_EQ(std::count(first.begin(), first.end(), '\n'), 2 * 4096 - 1);
+    EXPECT_EQ(Cli({"--simulated", "capture", Path("c"), "--feq", "--adc6"}).status, cli::kExitUsage);
+    EXPECT_EQ(Cli({"--simulated", "capture", Path("c"), "--offset", "2000"}).status, cli::kExitUsage);
+
+    // The FFT cycle measures the loopback packet with libOstra.so.
+    OstraLibrary::SetCandidates({QStringLiteral(VQ_OSTRA_FILE)});
+    r = Cli({"--simulated", "--json", "fft"}, [](BoardModel& b) {
+        agent::OfdmPacketOptions o;
+        o.snrDb = 20;
+        b.Device<agent::CaptureMemoryDevice>()->ofdmLoopback = o;
+    });
+    OstraLibrary::SetCandidates({});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto at = r.out.find("\"rx_evm_db\":");
+    ASSERT_NE(at, std::string::npos) << r.out;
+    EXPECT_NEAR(std::stod(r.out.substr(at + 12)), -20.0, 1.5) << r.out;
 }
 
 TEST_F(CliTest, HelpPerCommand) {

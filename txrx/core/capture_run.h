@@ -3,6 +3,7 @@
 // written through the capture data writer.
 #pragma once
 
+#include "device/capture_registers.h"
 #include "device/device_commands.h"
 
 #include <cstdint>
@@ -28,9 +29,6 @@ CaptureSettings& CaptureSetting();
 constexpr unsigned kCapturePolls = 1000; // 10 ms apart: 10 s at most
 constexpr unsigned kCapturePollMs = 10;
 
-// MAC 0x440: capture source, trigger offset, arm/busy and end pointer.
-constexpr std::uint32_t kCaptureControl = 0x440;
-constexpr std::uint32_t kCaptureArm = 0x40000000;
 
 // Arms one capture with the settings and waits up to `polls` x 10 ms for the
 // engine to finish; the receiver and transmitter are off afterwards. Returns
