@@ -2,6 +2,9 @@
 #include "agent/board_model.h"
 #include "agent/efuse.h"
 #include "agent/mac_memory.h"
+#include "agent/nhm.h"
+#include "agent/noise_floor.h"
+#include "agent/pcie_config.h"
 #include "agent/rx_calibration.h"
 #include "agent/txrx_counters.h"
 
@@ -15,6 +18,9 @@ void InstallStandardDevices(BoardModel& board) {
     InstallRadioCalibrationDevices(board);
     InstallMacMemory(board);
     board.AddDevice(std::make_shared<TxRxCountersDevice>());
+    board.AddDevice(std::make_shared<NoiseFloorDevice>());
+    board.AddDevice(std::make_shared<NhmDevice>());
+    board.AddDevice(std::make_shared<PcieConfigDevice>());
 }
 
 } // namespace vq::agent

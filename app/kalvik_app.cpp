@@ -2,6 +2,7 @@
 
 #include "app/property_sheet.h"
 #include "app/select_adapter_dialog.h"
+#include "app/sim_config_space.h"
 #include "app/termination.h"
 #include "base/services.h"
 #include "device/device_commands.h"
@@ -68,6 +69,7 @@ bool CKalvikApp::InitInstance() {
         return false;
     }
     board_ = dialog.SimulatedBoard();
+    UseSimulatedConfigSpace(board_); // the PCIe page's configuration space on the simulated board
 
     // 5. Board into its test mode.
     {
