@@ -118,6 +118,7 @@ CNHMPage::~CNHMPage() {
 }
 
 void CNHMPage::OnInitDialog() {
+    list_->horizontalHeader()->setMinimumSectionSize(20);
     list_->setColumnWidth(0, 20);
     for (int c = 1; c < 13; ++c)
         list_->setColumnWidth(c, 70);
