@@ -41,7 +41,7 @@ TEST(PapdFormats, PackersAndTableLines) {
     EXPECT_EQ(PackSharedWord({1, 2, 3, 4}, {5, 6, 7, 8}), 0x00800040u);
     // Out-of-field bits are cut; bits 8..9 of the third values go to the shared word.
     EXPECT_EQ(PackPbfWord({0x7FF, 0x7FFF, 0x1FF, 0}), 0xFF3FF3FFu);
-    EXPECT_EQ(PackSharedWord({0, 0, 0x3FF, 0x7FFF}, {0, 0, 0x200, 0xFFFF}), 0x3FF20003u);
+    EXPECT_EQ(PackSharedWord({0, 0, 0x3FF, 0x7FFF}, {0, 0, 0x200, 0xFFFF}), 0x3FF23FF3u);
     EXPECT_EQ(PackPbfWord({-1, -1, -1, -1}), 0xFF3FF3FFu);
     EXPECT_EQ(TableLine(0x80FF017Fu), "127\t1\t-1\t-128\n");
     std::array<int, 4> v{};
