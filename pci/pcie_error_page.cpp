@@ -87,7 +87,7 @@ void CPCIeErrorReportPage::OnStartTx() {
     }
     std::string error;
     std::shared_ptr<pci::IConfigSpace> space = pci::ChooseConfigSpace(error);
-    if (!space) {
+    if (!space || !pci::ReachesStatusRegisters(*space, error)) {
         ShowMessage(error, MsgIcon::Critical);
         return;
     }

@@ -190,7 +190,7 @@ void CNHMPage::OnSave() {
 void CNHMPage::OnDestroyPage() {
     // The program is closing: the worker ends before the link does. It may be
     // waiting for a message box of this thread, so events keep flowing.
-    run_.Stop();
+    run_.Abort();
     while (!run_.Finished())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     run_.Join();

@@ -19,6 +19,8 @@ class IConfigSpace {
     virtual bool Read(std::uint32_t offset, std::uint32_t& value, std::string& error) = 0;
     virtual bool Write(std::uint32_t offset, std::uint32_t value, std::string& error) = 0;
     virtual std::string Name() const = 0;
+    // False (with `error`) when a 32-bit register at `offset` lies outside what the access reaches.
+    virtual bool Reaches(std::uint32_t offset, std::string& error) const { return true; }
 };
 
 // The command layer's configuration-space access: reads 0, writes nothing.
@@ -40,6 +42,7 @@ class SysfsConfigSpace : public IConfigSpace {
     bool Read(std::uint32_t offset, std::uint32_t& value, std::string& error) override;
     bool Write(std::uint32_t offset, std::uint32_t value, std::string& error) override;
     std::string Name() const override { return path_; }
+    bool Reaches(std::uint32_t offset, std::string& error) const override { return Fits(offset, error); }
     // Bytes the file exposes (256 or 4096).
     std::uint64_t Size() const { return size_; }
 

@@ -51,6 +51,12 @@ void CountStatus(std::uint32_t deviceStatus, std::uint32_t uncorrectable, std::u
     }
 }
 
+bool ReachesStatusRegisters(const IConfigSpace& space, std::string& error) {
+    for (std::uint32_t offset : {kDeviceStatus, kUncorrectable, kCorrectable})
+        if (!space.Reaches(offset, error)) return false;
+    return true;
+}
+
 bool PollOnce(IConfigSpace& space, ErrorValues& values, std::string& error) {
     std::uint32_t regs[3] = {};
     const std::uint32_t offsets[3] = {kDeviceStatus, kUncorrectable, kCorrectable};

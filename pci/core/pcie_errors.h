@@ -36,6 +36,9 @@ using ErrorValues = std::array<std::uint32_t, kFieldCount>;
 void CountStatus(std::uint32_t deviceStatus, std::uint32_t uncorrectable, std::uint32_t correctable,
                  ErrorValues& values);
 
+// False (with `error`) when `space` does not reach the three status registers.
+bool ReachesStatusRegisters(const IConfigSpace& space, std::string& error);
+
 // One pass over `space`: read, write back, count. False with `error` when an access failed.
 bool PollOnce(IConfigSpace& space, ErrorValues& values, std::string& error);
 

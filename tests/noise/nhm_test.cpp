@@ -58,9 +58,12 @@ TEST_F(NhmTest, PeriodLimitCountAndHandshake) {
     EXPECT_TRUE(Run(run, 65536, 1).empty());
     EXPECT_EQ(prompter.Texts(), std::vector<std::string>{"Measurement Period MUST < 65536 !"});
     EXPECT_EQ(engine->started, 0u);
+    pause.Clear();
     EXPECT_EQ(Run(run, 65535, 1).size(), 1u);
+    EXPECT_EQ(pause.Total(), 2u * 65535); // 67.1 s of counting: two full waits, in slices
 
     board->ClearLog();
+    pause.Clear();
     const auto rows = Run(run, 100, 1);
     ASSERT_EQ(rows.size(), 1u);
     // Set-up, start with the period, polls until the engine is done, rewind and 48 byte reads.
@@ -74,7 +77,7 @@ TEST_F(NhmTest, PeriodLimitCountAndHandshake) {
     EXPECT_EQ(rows[0][11], rows[0][0] + rows[0][1] + rows[0][2]);
 }
 
-TEST_F(NhmTest, StopListsWhatWasMeasuredAndLongRunsListEveryMeasurement) {
+TEST_F(NhmTest, StopAbortAndLongRunsListEveryMeasurementOnce) {
     nhm::NhmRun run;
     // Stopped while the third measurement waits: it is finished and listed, nothing more.
     pause.onSleep = [&](unsigned ms) {
@@ -82,6 +85,12 @@ TEST_F(NhmTest, StopListsWhatWasMeasuredAndLongRunsListEveryMeasurement) {
         if (engine->started == 3) run.Stop();
     };
     EXPECT_EQ(Run(run, 1, 0).size(), 3u);
+
+    // Closing the program does not wait out a long measurement: it is dropped at the next slice.
+    pause.Clear();
+    pause.onSleep = [&](unsigned) { run.Abort(); };
+    EXPECT_TRUE(Run(run, 65535, 0).empty());
+    EXPECT_EQ(pause.Pauses(), std::vector<unsigned>{100});
 
     // Past the 10000-entry ring every measurement is handed over once, in order.
     pause.onSleep = [this](unsigned ms) { clockUs += std::uint64_t(ms) * 1000; };

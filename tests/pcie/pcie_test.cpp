@@ -139,6 +139,9 @@ TEST_F(PcieTest, HostPathRefusals) {
     EXPECT_FALSE(host->Read(kUncorrectable, v, error));
     EXPECT_NE(error.find("0x104 lies beyond the 256 bytes"), std::string::npos);
     EXPECT_FALSE(host->Write(0xFD, 0, error));
+    EXPECT_FALSE(ReachesStatusRegisters(*host, error));
+    EXPECT_NE(error.find("0x104"), std::string::npos);
+    EXPECT_TRUE(ReachesStatusRegisters(LinkConfigSpace(), error));
 
     setenv(kDeviceVariable, "0000:ff:1f.7", 1);
     EXPECT_EQ(ChooseConfigSpace(error), nullptr);

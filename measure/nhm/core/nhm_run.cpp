@@ -16,24 +16,31 @@ void PrepareEngine(CDeviceCommands& dev) {
     if (dev.MacRead(0x1004, sysCtrl) == 0) dev.MacWrite(0x1004, sysCtrl | 8);
 }
 
-Measurement Measure(CDeviceCommands& dev, unsigned period, std::uint32_t& last113C) {
-    DeviceSequence sequence; // one measurement holds the link; the UI thread gets it between two
+bool Measure(CDeviceCommands& dev, unsigned period, std::uint32_t& last113C, Measurement& m,
+             const std::atomic<bool>& abort) {
+    DeviceSequence sequence; // a silent board fails the rest of the measurement at once
     dev.MacWrite(kControl, (last113C & 0xFFFF0000u) | kStartBit | (period & 0xFFFF));
     for (int poll = 0; poll < 10; ++poll) {
         std::uint32_t v = 0;
         if (dev.MacRead(kControl, v) != 0) break;
         last113C = v;
         if (!(v & kStartBit)) break;
-        Sleep(period);
+        DeviceSequence::Released released; // other callers use the link while the engine counts
+        for (unsigned left = period; left > 0 && !abort;) {
+            const unsigned slice = left < 100 ? left : 100;
+            Sleep(slice);
+            left -= slice;
+        }
+        if (abort) return false;
     }
     dev.SetBbp(145, 0); // back to the first byte of the histogram
-    Measurement m{};
+    m = {};
     for (auto& value : m) {
         value = 0;
         for (int b = 0; b < 4; ++b)
             value |= std::uint32_t(dev.BbpValue(145)) << (8 * b);
     }
-    return m;
+    return true;
 }
 
 std::string LogHeader() {
@@ -55,7 +62,7 @@ bool SaveLog(const std::string& path, const std::vector<Measurement>& rows) {
 }
 
 NhmRun::~NhmRun() {
-    Stop();
+    Abort();
     Join();
 }
 
@@ -67,6 +74,7 @@ bool NhmRun::Start(unsigned long period, unsigned long count, Hooks hooks) {
     Join(); // a stopped run finishes its last measurement first
     running_ = true;
     finished_ = false;
+    abort_ = false;
     thread_ = std::thread(&NhmRun::Loop, this, unsigned(period), count, std::move(hooks));
     return true;
 }
@@ -85,7 +93,9 @@ void NhmRun::Loop(unsigned period, unsigned long count, Hooks hooks) {
     std::uint32_t last113C = 0;
     bool counted = false;
     for (unsigned long i = 0; running_; ++i) {
-        ring.push_back(Measure(dev, period, last113C));
+        Measurement m;
+        if (!Measure(dev, period, last113C, m, abort_)) break;
+        ring.push_back(m);
         const bool last = count != 0 && i + 1 >= count;
         if (ring.size() == kRingSize || last) {
             if (hooks.rows) hooks.rows(std::move(ring));

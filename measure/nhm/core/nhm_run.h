@@ -30,8 +30,11 @@ extern const char* const kPeriodText;
 // One measurement: MAC 0x113C := (last AND 0xFFFF0000) OR start OR period,
 // up to 10 polls (a pause of `period` ms between them) until the start bit
 // clears, then BBP R145 := 0 and 48 reads of R145, least significant byte
-// first. `last113C` carries the last value read from 0x113C.
-Measurement Measure(CDeviceCommands& dev, unsigned period, std::uint32_t& last113C);
+// first. `last113C` carries the last value read from 0x113C. The link is free
+// for others during the pauses, which are cut short (and the measurement
+// dropped: false) when `abort` is set.
+bool Measure(CDeviceCommands& dev, unsigned period, std::uint32_t& last113C, Measurement& m,
+             const std::atomic<bool>& abort);
 
 // The engine's set-up before a run: BBP R144 := 0x28 (histogram readout),
 // receiver enabled (MAC 0x1004 bit 3).
@@ -58,6 +61,12 @@ class NhmRun {
     bool Start(unsigned long period, unsigned long count, Hooks hooks);
     // The thread ends after the measurement under way.
     void Stop() { running_ = false; }
+    // The program is closing: the thread ends without waiting out the
+    // measurement under way (which can take 10 x 65535 ms).
+    void Abort() {
+        abort_ = true;
+        running_ = false;
+    }
     bool Running() const { return running_; }
     // Waits for the thread to end (it ends after the measurement under way).
     void Join();
@@ -70,6 +79,7 @@ class NhmRun {
     std::thread thread_;
     std::atomic<bool> running_{false};
     std::atomic<bool> finished_{true};
+    std::atomic<bool> abort_{false};
 };
 
 } // namespace vq::nhm
