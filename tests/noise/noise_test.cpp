@@ -4,11 +4,13 @@
 #include "measure/noise/core/noise_sweep.h"
 #include "tests/support/gui_board_fixture.h"
 #include "tests/support/test_sheet.h"
+#include "txrx/txrx_page.h"
 
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTableWidget>
+#include <set>
 
 using namespace vq;
 using namespace vq::noise;
@@ -89,7 +91,7 @@ TEST_F(NoiseTest, SweepOrderWaitsAndRestore) {
     for (auto [k, p, dbm] : results) {
         EXPECT_EQ(p, 0);
         // The board's floor comes back through the EEPROM offset and gain of the band.
-        EXPECT_EQ(dbm, agent::NoiseFloorDevice::FloorDbm(board->Rf(0, 20), 0));
+        EXPECT_EQ(dbm, agent::NoiseFloorDevice::FloorDbm(agent::NoiseFloorDevice::ChannelKey(*board), 0));
     }
     // Per channel: 5, 5, 5, ten samples of 10, 5 ms.
     std::vector<unsigned> perChannel = {5, 5, 5};
@@ -161,4 +163,33 @@ TEST_F(NoiseTest, PageTablesButtonsAndSweeps) {
     EXPECT_EQ(board->LogSize(), 0u);
     EXPECT_EQ(prompter.Texts().size(), 2u);
     EXPECT_FALSE(page.Cell(0, 0).isEmpty());
+}
+
+// With the real TX/RX page: its channel apply and receive toggle, and the
+// board's noise floor per channel back through the EEPROM's calibration.
+class NoiseWithTxRxTest : public test::GuiBoardTest {};
+
+TEST_F(NoiseWithTxRxTest, SweepThroughTheTxRxPage) {
+    board->Device<agent::NoiseFloorDevice>()->jitter = 0;
+    CTXRXPage txrx;
+    test::TestSheet<CTXRXPage> sheet;
+    sheet.txrx = &txrx;
+    txrx.Activate(); // programs the radio and loads AntennaConfig from the EEPROM
+    txrx.SelectChannel(6);
+    const int paths = State().RxPathCount();
+    ASSERT_GE(paths, 1);
+    CNoiseLevelPage page;
+    page.findChild<QPushButton*>("start24")->click();
+    EXPECT_EQ(State().channelIndex, 6);
+    EXPECT_FALSE(txrx.IsRxRunning());
+    std::set<QString> values;
+    for (int k = 0; k < 14; ++k)
+        for (int p = 0; p < 3; ++p) {
+            EXPECT_EQ(page.Cell(k, p).isEmpty(), p >= paths) << k << "/" << p;
+            if (p == 0) values.insert(page.Cell(k, 0));
+        }
+    EXPECT_GT(values.size(), 3u); // the floor differs from channel to channel
+    const int dbm = page.Cell(0, 0).toInt();
+    EXPECT_TRUE(dbm <= -85 && dbm >= -100) << dbm;
+    EXPECT_EQ(CountCommands(cmd::StartRx), 14u);
 }
