@@ -29,14 +29,14 @@ bool SimulatedConfigSpace::Write(std::uint32_t offset, std::uint32_t value, std:
 
 void UseSimulatedConfigSpace(std::shared_ptr<agent::BoardModel> board) {
     if (!board) return;
-    if (const char* spec = std::getenv("VQ9447_SIM_PCIE_ERRORS")) {
+    if (const char* setting = std::getenv("VQ9447_SIM_PCIE_ERRORS")) {
         unsigned uncorrectable = 0, correctable = 0;
         double perSecond = 0;
-        if (std::sscanf(spec, "%x:%x:%lf", &uncorrectable, &correctable, &perSecond) == 3) {
+        if (std::sscanf(setting, "%x:%x:%lf", &uncorrectable, &correctable, &perSecond) == 3) {
             if (auto* device = board->Device<agent::PcieConfigDevice>())
                 device->RaiseErrors(uncorrectable, correctable, perSecond);
         } else {
-            std::fprintf(stderr, "VQ9447_SIM_PCIE_ERRORS=%s: expected <hex>:<hex>:<per second>\n", spec);
+            std::fprintf(stderr, "VQ9447_SIM_PCIE_ERRORS=%s: expected <hex>:<hex>:<per second>\n", setting);
         }
     }
     pci::SetDefaultConfigSpace(std::make_shared<SimulatedConfigSpace>(std::move(board)));

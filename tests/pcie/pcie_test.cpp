@@ -1,6 +1,7 @@
 #include "pci/pcie_error_page.h"
 
 #include "agent/pcie_config.h"
+#include "app/sim_config_space.h"
 #include "pci/core/config_space.h"
 #include "pci/core/pcie_errors.h"
 #include "tests/support/gui_board_fixture.h"
@@ -116,6 +117,22 @@ TEST_F(PcieTest, SimulatedSpaceClearsWhatWasWrittenBackAndRaisesAtItsRate) {
         PollOnce(*space, values, error);
     }
     EXPECT_EQ(values[FieldIndex("Completion Timeout Status :")], 100u);
+}
+
+TEST_F(PcieTest, ShellInstallsTheSimulatedSpaceWithItsErrorOption) {
+    setenv("VQ9447_SIM_PCIE_ERRORS", "0x1000:0x1:1000", 1);
+    UseSimulatedConfigSpace(board);
+    unsetenv("VQ9447_SIM_PCIE_ERRORS");
+    std::string error;
+    auto chosen = ChooseConfigSpace(error);
+    ASSERT_NE(chosen, nullptr);
+    ErrorValues values{};
+    for (int pass = 0; pass < 5; ++pass) {
+        ASSERT_TRUE(PollOnce(*chosen, values, error));
+        clockUs += 2000;
+    }
+    EXPECT_EQ(values[FieldIndex("Poisoned TLP Status :")], 4u); // every pass after the first
+    EXPECT_EQ(values[FieldIndex("Receiver Error Status :")], 4u);
 }
 
 TEST_F(PcieTest, HostPathRefusals) {
