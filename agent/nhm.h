@@ -24,8 +24,8 @@ class NhmDevice : public BoardDevice {
     bool BbpWrite(BoardModel& board, std::uint8_t reg, std::uint8_t value) override;
     void Reset(BoardModel& board) override;
 
-    unsigned started = 0;   // measurements started
-    bool stuck = false;     // the engine never finishes
+    unsigned started = 0; // measurements started
+    bool stuck = false;   // the engine never finishes
     // The counters of a measurement of `period` units: the bins share the
     // period's samples (one a microsecond), the idle time is bins 0..2.
     static std::array<std::uint32_t, 12> Histogram(unsigned period, std::uint32_t seed);

@@ -117,11 +117,13 @@ int main(int argc, char** argv) {
     rig->agent->Stop(SIGTERM, std::chrono::seconds(2));
     vq::SetPrompter(nullptr);
 
-    std::printf("2.4 GHz sweep: %s, %d results, %.3f s total\n", swept ? "done" : "REFUSED", results, sweepSeconds);
+    std::printf("2.4 GHz sweep: %s, %d results, %.3f s total\n", swept ? "done" : "REFUSED", results,
+                sweepSeconds);
     std::printf("  prescribed waits of the sweep: %.3f s (14 channels x %.1f ms)\n", prescribed,
                 prescribed * 1000 / 14);
     std::printf("  waits of the channel apply: %.3f s%s\n", applyAsked, channelApply ? "" : " (not applied)");
-    std::printf("  time slept: %.3f s (%.3f s asked), link and processing: %.3f s = %.1f %% of the prescribed waits\n",
+    std::printf("  time slept: %.3f s (%.3f s asked), link and processing: %.3f s = %.1f %% of the "
+                "prescribed waits\n",
                 sweepSlept, sweepAsked, sweepLink, prescribed > 0 ? 100 * sweepLink / prescribed : 0.0);
     std::printf("NHM period 1: %lu measurements in %.3f s = %.1f measurements/s\n", rows, nhmSeconds,
                 nhmSeconds > 0 ? rows / nhmSeconds : 0.0);

@@ -106,7 +106,8 @@ void CPCIeErrorReportPage::OnStartTx() {
             Qt::QueuedConnection);
     };
     hooks.failed = [this](const std::string& e) {
-        QMetaObject::invokeMethod(this, [this, e] { Failed(e); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, e] { Failed(e); }, Qt::QueuedConnection);
     };
     poller_.Start(std::move(space), std::move(hooks));
     Sheet().ToggleTransmitTest();

@@ -84,11 +84,13 @@ template <class Action> void RunOn(const std::string& path, Action action) {
 } // namespace
 
 void CPAPDTESTPage::OnPbfRead() {
-    RunOn(AskSave(kPbfFilter, kScriptTitle),
-          [this](CDeviceCommands& dev, const std::string& p) { papd::ReadPbf(dev, p, papdMode_->isChecked()); });
+    RunOn(AskSave(kPbfFilter, kScriptTitle), [this](CDeviceCommands& dev, const std::string& p) {
+        papd::ReadPbf(dev, p, papdMode_->isChecked());
+    });
 }
 void CPAPDTESTPage::OnPbfWrite() {
-    RunOn(AskOpen(kPbfFilter, kScriptTitle), [](CDeviceCommands& dev, const std::string& p) { papd::WritePbf(dev, p); });
+    RunOn(AskOpen(kPbfFilter, kScriptTitle),
+          [](CDeviceCommands& dev, const std::string& p) { papd::WritePbf(dev, p); });
 }
 void CPAPDTESTPage::OnScopeRead() {
     RunOn(AskSave(kScopeFilter, kScriptTitle),
@@ -108,8 +110,9 @@ void CPAPDTESTPage::OnSharedWrite() {
           [](CDeviceCommands& dev, const std::string& p) { papd::WriteSharedMemory(dev, p); });
 }
 void CPAPDTESTPage::OnTableRead() {
-    RunOn(AskSave(kTableFilter, kTableTitle),
-          [this](CDeviceCommands& dev, const std::string& p) { papd::ReadTable(dev, p, papdMode_->isChecked()); });
+    RunOn(AskSave(kTableFilter, kTableTitle), [this](CDeviceCommands& dev, const std::string& p) {
+        papd::ReadTable(dev, p, papdMode_->isChecked());
+    });
 }
 void CPAPDTESTPage::OnTableWrite() {
     RunOn(AskOpen(kTableFilter, kTableTitle),

@@ -167,7 +167,10 @@ void CNHMPage::OnStart() {
             },
             Qt::QueuedConnection);
     };
-    hooks.finished = [this](bool) { QMetaObject::invokeMethod(this, [this] { EndRun(); }, Qt::QueuedConnection); };
+    hooks.finished = [this](bool) {
+        QMetaObject::invokeMethod(
+            this, [this] { EndRun(); }, Qt::QueuedConnection);
+    };
     if (!run_.Start(period, count, std::move(hooks))) SetIdleControls(true);
 }
 

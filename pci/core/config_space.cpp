@@ -30,8 +30,9 @@ std::unique_ptr<SysfsConfigSpace> SysfsConfigSpace::Open(const std::string& addr
                                                          const std::string& root) {
     const std::string path = root + "/" + address + "/config";
     if (address.empty() || address.find('/') != std::string::npos) {
-        error = Format("PCI device \"%s\": not a PCI address (domain:bus:device.function, e.g. 0000:03:00.0).",
-                       address.c_str());
+        error =
+            Format("PCI device \"%s\": not a PCI address (domain:bus:device.function, e.g. 0000:03:00.0).",
+                   address.c_str());
         return nullptr;
     }
     const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
@@ -40,7 +41,7 @@ std::unique_ptr<SysfsConfigSpace> SysfsConfigSpace::Open(const std::string& addr
                        std::strerror(errno));
         return nullptr;
     }
-    struct stat st{};
+    struct stat st {};
     std::uint64_t size = 0;
     if (::fstat(fd, &st) == 0) size = std::uint64_t(st.st_size);
     return std::unique_ptr<SysfsConfigSpace>(new SysfsConfigSpace(fd, path, size));

@@ -47,7 +47,8 @@ class SysfsConfigSpace : public IConfigSpace {
     std::uint64_t Size() const { return size_; }
 
   private:
-    SysfsConfigSpace(int fd, std::string path, std::uint64_t size) : fd_(fd), path_(std::move(path)), size_(size) {}
+    SysfsConfigSpace(int fd, std::string path, std::uint64_t size)
+        : fd_(fd), path_(std::move(path)), size_(size) {}
     bool Fits(std::uint32_t offset, std::string& error) const;
     int fd_;
     std::string path_;

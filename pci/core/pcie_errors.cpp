@@ -40,7 +40,7 @@ void CountStatus(std::uint32_t deviceStatus, std::uint32_t uncorrectable, std::u
     const auto& fields = ErrorFields();
     for (int i = 0; i < kFieldCount; ++i) {
         const ErrorField& f = fields[i];
-        const std::uint32_t reg = f.offset == kDeviceStatus ? deviceStatus
+        const std::uint32_t reg = f.offset == kDeviceStatus    ? deviceStatus
                                   : f.offset == kUncorrectable ? uncorrectable
                                                                : correctable;
         const std::uint32_t bit = (reg >> f.bit) & 1;

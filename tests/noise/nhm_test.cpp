@@ -115,8 +115,9 @@ TEST_F(NhmTest, LogFormat) {
     Measurement m{};
     for (unsigned i = 0; i < 12; ++i)
         m[i] = 0x10 * i + (i == 11 ? 0xABCDEF00u : 0);
-    EXPECT_EQ(nhm::LogHeader(), "    IPI0     IPI1     IPI2     IPI3     IPI4     IPI5     IPI6     IPI7     IPI8"
-                                "     IPI9    IPI10    IdleTime\n\n");
+    EXPECT_EQ(nhm::LogHeader(),
+              "    IPI0     IPI1     IPI2     IPI3     IPI4     IPI5     IPI6     IPI7     IPI8"
+              "     IPI9    IPI10    IdleTime\n\n");
     EXPECT_EQ(nhm::LogLine(m), "00000000 00000010 00000020 00000030 00000040 00000050 00000060 00000070 "
                                "00000080 00000090 000000A0    ABCDEFB0\n");
     const std::string path = Path("a.log");

@@ -57,7 +57,7 @@ TEST(NoiseRules, DbmAndMiddleFourMean) {
     } cases[] = {
         {{-80, -80, -80, -80, -80, -80, -80, -80, -80, -80}, -80},
         {{-70, -90, -82, -70, -85, -90, -83, -70, -84, -90}, -83}, // (-85-84-83-82)/4 = -83.5, truncated
-        {{-100, -1, -2, -3, -4, -5, -6, -7, -8, -9}, -5},           // -5.5 truncated towards zero
+        {{-100, -1, -2, -3, -4, -5, -6, -7, -8, -9}, -5},          // -5.5 truncated towards zero
     };
     for (const Case& c : cases)
         EXPECT_EQ(MiddleFourMean(c.samples), c.mean);
@@ -114,7 +114,8 @@ TEST_F(NoiseTest, FiveGigahertzRefusedBeforeAnyCommand) {
     UsePaths(3);
     board->ClearLog();
     int calls = 0;
-    SweepHooks hooks{[&](int) { ++calls; }, [&] { ++calls; }, [&](int) { ++calls; }, [&](int, int, int) { ++calls; }};
+    SweepHooks hooks{[&](int) { ++calls; }, [&] { ++calls; }, [&](int) { ++calls; },
+                     [&](int, int, int) { ++calls; }};
     EXPECT_FALSE(RunSweep(dev, Band::Ghz5, hooks));
     EXPECT_EQ(calls, 0);
     EXPECT_EQ(board->LogSize(), 0u);

@@ -63,9 +63,15 @@ TEST_F(PapdTest, DumpsLineCountsAndBanks) {
         std::size_t lines;
         std::vector<std::pair<std::size_t, std::string>> probes;
     } cases[] = {
-        {"pbf", [&](auto& p) { return ReadPbf(dev, p, false); }, 16384, {{0, "11111111"}, {8192, "22222222"}}},
+        {"pbf",
+         [&](auto& p) { return ReadPbf(dev, p, false); },
+         16384,
+         {{0, "11111111"}, {8192, "22222222"}}},
         {"pbf-papd", [&](auto& p) { return ReadPbf(dev, p, true); }, 10923, {{8192, "22222222"}}},
-        {"table", [&](auto& p) { return ReadTable(dev, p, true); }, 10923, {{0, "17\t17\t17\t17"}, {8192, "34\t34\t34\t34"}}},
+        {"table",
+         [&](auto& p) { return ReadTable(dev, p, true); },
+         10923,
+         {{0, "17\t17\t17\t17"}, {8192, "34\t34\t34\t34"}}},
         {"scope", [&](auto& p) { return ReadDataScope(dev, p); }, 5000, {{0, "00"}, {9, "07"}}},
         {"shared", [&](auto& p) { return ReadSharedMemory(dev, p, false); }, 6144, {{4096, "33333333"}}},
         {"shared-papd", [&](auto& p) { return ReadSharedMemory(dev, p, true); }, 4096, {}},
@@ -141,7 +147,8 @@ TEST_F(PapdTest, PageDialogs) {
     QStringList groups;
     for (auto* g : page.findChildren<QGroupBox*>())
         groups << g->title();
-    EXPECT_EQ(groups, QStringList({"Read / Write PBF Side", "Read / Write Data Scope Side", "Share Memory", ""}));
+    EXPECT_EQ(groups,
+              QStringList({"Read / Write PBF Side", "Read / Write Data Scope Side", "Share Memory", ""}));
     EXPECT_EQ(page.PapdMode()->text(), "PAPD Mode");
     struct Case {
         const char* button;

@@ -66,12 +66,21 @@ TEST(PcieCounting, BitsCountOnceFlagsShowTheLastPoll) {
         std::vector<std::pair<const char*, std::uint32_t>> expect;
     } steps[] = {
         {0, 0, 0, {{"Poisoned TLP Status :", 0}, {"Receiver Error Status :", 0}}},
-        {0xF, (1u << 12) | (1u << 21), 0,
-         {{"Poisoned TLP Status :", 1}, {"ACS Violation Status :", 1}, {"Fatal Error Detected :", 1},
+        {0xF,
+         (1u << 12) | (1u << 21),
+         0,
+         {{"Poisoned TLP Status :", 1},
+          {"ACS Violation Status :", 1},
+          {"Fatal Error Detected :", 1},
           {"ECRC Error Status :", 0}}},
-        {0x1, (1u << 12) | 0xFFC00FCFu, 0xFFFFFFFFu, // bits outside the table are not counted
-         {{"Poisoned TLP Status :", 2}, {"Fatal Error Detected :", 0}, {"Correctable Error Detected :", 1},
-          {"Advisory Non-Fatal Error Status :", 1}, {"Data Link Protocol Error Status :", 0}}},
+        {0x1,
+         (1u << 12) | 0xFFC00FCFu,
+         0xFFFFFFFFu, // bits outside the table are not counted
+         {{"Poisoned TLP Status :", 2},
+          {"Fatal Error Detected :", 0},
+          {"Correctable Error Detected :", 1},
+          {"Advisory Non-Fatal Error Status :", 1},
+          {"Data Link Protocol Error Status :", 0}}},
         {0, 0, 0, {{"Poisoned TLP Status :", 2}, {"Correctable Error Detected :", 0}}},
     };
     ErrorValues values{};
@@ -179,7 +188,8 @@ TEST_F(PcieTest, PagePollsWhileTransmitting) {
     QStringList groups;
     for (auto* g : page.findChildren<QGroupBox*>())
         groups << g->title();
-    EXPECT_EQ(groups, QStringList({"Device Status", "Uncorrectable Error Status", "Correctable Error Status"}));
+    EXPECT_EQ(groups,
+              QStringList({"Device Status", "Uncorrectable Error Status", "Correctable Error Status"}));
     for (int i = 0; i < kFieldCount; ++i)
         EXPECT_EQ(page.Field(i)->text(), "0");
 

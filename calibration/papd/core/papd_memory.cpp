@@ -77,7 +77,8 @@ bool HexValues(const std::string& path, std::vector<std::uint32_t>& values) {
 } // namespace
 
 std::uint32_t PackPbfWord(const std::array<int, 4>& a) {
-    return ((std::uint32_t(a[1]) << 12) & 0x3FFFFF) | (std::uint32_t(a[0]) & 0x3FF) | (std::uint32_t(a[2]) << 24);
+    return ((std::uint32_t(a[1]) << 12) & 0x3FFFFF) | (std::uint32_t(a[0]) & 0x3FF) |
+           (std::uint32_t(a[2]) << 24);
 }
 
 std::uint32_t PackSharedWord(const std::array<int, 4>& a, const std::array<int, 4>& b) {
@@ -142,7 +143,8 @@ bool ReadSharedMemory(CDeviceCommands& dev, const std::string& path, bool papdMo
     std::vector<std::uint32_t> words;
     bool complete = SelectBank(dev, kSharedSecond, 0) && ReadWords(dev, kSharedBase, kSharedWords, words);
     if (complete && !papdMode) {
-        complete = SelectBank(dev, 0, kSharedSecond) && ReadWords(dev, kSharedBase, kSharedSecondWords, words);
+        complete =
+            SelectBank(dev, 0, kSharedSecond) && ReadWords(dev, kSharedBase, kSharedSecondWords, words);
         complete = SelectBank(dev, kSharedSecond, 0) && complete; // back to the first part whatever happened
     }
     return Save(path, complete, "The shared memory", complete ? WordLines(words) : "");
@@ -211,7 +213,8 @@ bool WriteTable(CDeviceCommands& dev, const std::string& path) {
     std::uint32_t p = 0, s = 0;
     for (std::size_t i = 0; i < lines.size(); i += 2) {
         const std::array<int, 4>& a = lines[i];
-        const std::array<int, 4>& b = i + 1 < lines.size() ? lines[i + 1] : a; // an odd last line pairs with itself
+        const std::array<int, 4>& b =
+            i + 1 < lines.size() ? lines[i + 1] : a; // an odd last line pairs with itself
         dev.MacWrite(kPbfBase + p, PackPbfWord(a));
         dev.MacWrite(kPbfBase + 4 + p, PackPbfWord(b));
         if (p == 0x7FF8) {

@@ -44,13 +44,14 @@ bool Measure(CDeviceCommands& dev, unsigned period, std::uint32_t& last113C, Mea
 }
 
 std::string LogHeader() {
-    return "    IPI0     IPI1     IPI2     IPI3     IPI4     IPI5     IPI6     IPI7     IPI8     IPI9    IPI10    "
+    return "    IPI0     IPI1     IPI2     IPI3     IPI4     IPI5     IPI6     IPI7     IPI8     IPI9    "
+           "IPI10    "
            "IdleTime\n\n";
 }
 
 std::string LogLine(const Measurement& m) {
-    return Format("%08X %08X %08X %08X %08X %08X %08X %08X %08X %08X %08X    %08X\n", m[0], m[1], m[2], m[3], m[4],
-                  m[5], m[6], m[7], m[8], m[9], m[10], m[11]);
+    return Format("%08X %08X %08X %08X %08X %08X %08X %08X %08X %08X %08X    %08X\n", m[0], m[1], m[2], m[3],
+                  m[4], m[5], m[6], m[7], m[8], m[9], m[10], m[11]);
 }
 
 bool SaveLog(const std::string& path, const std::vector<Measurement>& rows) {

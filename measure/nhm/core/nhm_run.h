@@ -19,8 +19,8 @@ namespace vq::nhm {
 // IPI0..IPI10, then the idle time.
 using Measurement = std::array<std::uint32_t, 12>;
 
-constexpr unsigned kRingSize = 10000;   // measurements the thread holds before it lists them
-constexpr unsigned kMaxPeriod = 65535;  // the period field of MAC 0x113C is 16 bits
+constexpr unsigned kRingSize = 10000;  // measurements the thread holds before it lists them
+constexpr unsigned kMaxPeriod = 65535; // the period field of MAC 0x113C is 16 bits
 constexpr std::uint32_t kControl = 0x113C;
 constexpr std::uint32_t kStartBit = 0x10000; // set to start; the engine clears it when done
 

@@ -17,8 +17,8 @@ const std::array<NoiseTable, 4>& Tables() {
         {"2.4G",
          Band::Ghz24,
          0,
-         {"Ch 1", "Ch 2", "Ch 3", "Ch 4", "Ch 5", "Ch 6", "Ch 7", "Ch 8", "Ch 9", "Ch 10", "Ch 11", "Ch 12", "Ch 13",
-          "Ch 14"}},
+         {"Ch 1", "Ch 2", "Ch 3", "Ch 4", "Ch 5", "Ch 6", "Ch 7", "Ch 8", "Ch 9", "Ch 10", "Ch 11", "Ch 12",
+          "Ch 13", "Ch 14"}},
         {"5G",
          Band::Ghz5,
          14,
@@ -72,10 +72,11 @@ BandCalibration ReadCalibration(CDeviceCommands& dev, Band band) {
 std::string BandRefusal(Band band) {
     const int count = CurrentChannelList().count;
     if (LastIndex(band) < count) return {};
-    return Format("The %s channels (list positions %d to %d) are not in the channel list in force, which holds "
-                  "%d channels of the 2.4 GHz band.\nThe %s sweep was not run.",
-                  band == Band::Ghz5 ? "5 GHz" : "2.4 GHz", FirstIndex(band), LastIndex(band), count,
-                  band == Band::Ghz5 ? "5 GHz" : "2.4 GHz");
+    return Format(
+        "The %s channels (list positions %d to %d) are not in the channel list in force, which holds "
+        "%d channels of the 2.4 GHz band.\nThe %s sweep was not run.",
+        band == Band::Ghz5 ? "5 GHz" : "2.4 GHz", FirstIndex(band), LastIndex(band), count,
+        band == Band::Ghz5 ? "5 GHz" : "2.4 GHz");
 }
 
 bool RunSweep(CDeviceCommands& dev, Band band, const SweepHooks& hooks) {
