@@ -1,5 +1,6 @@
 #include "agent/bbp_papd.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vq::agent {
@@ -29,6 +30,56 @@ void BbpPapdDevice::Clear() {
     pollsLeft_ = readPos_ = 0;
     r59_ = 0;
     capturesStarted = 0;
+    std::fill(pbf2_.begin(), pbf2_.end(), 0u);
+    std::fill(shared2_.begin(), shared2_.end(), 0u);
+    // The data scope holds the last predistortion run's samples: a slow ramp.
+    for (unsigned n = 0; n < kScopeBytes; ++n)
+        scope_[n] = std::uint8_t((n * 7) >> 3);
+    scopePos_ = 0;
+}
+
+namespace {
+constexpr std::uint32_t kBankSelect = 0x400, kScopeEnable = 0x5F8, kScopeData = 0x5FC;
+} // namespace
+
+// The banked word a MAC address reaches, or null for the plain storage.
+static std::uint32_t* BankedWord(BoardModel& board, std::uint32_t address, std::vector<std::uint32_t>& pbf2,
+                                 std::vector<std::uint32_t>& shared2) {
+    const std::uint32_t banks = board.RawMac(kBankSelect);
+    if (address >= 0x8000 && address <= 0xFFFF && (banks & 0x60000) == 0x20000)
+        return &pbf2[((address - 0x8000) >> 2) % pbf2.size()];
+    if (address >= 0x4000 && address <= 0x7FFF && (banks & 0x80000))
+        return &shared2[((address - 0x4000) >> 2) % shared2.size()];
+    return nullptr;
+}
+
+bool BbpPapdDevice::MacRead(BoardModel& board, std::uint32_t address, std::uint32_t& value) {
+    if (address == kScopeData && (board.RawMac(kScopeEnable) & 1)) {
+        value = scope_[scopePos_++ % kScopeBytes];
+        return true;
+    }
+    if (std::uint32_t* w = BankedWord(board, address, pbf2_, shared2_)) {
+        value = *w;
+        return true;
+    }
+    return false;
+}
+
+bool BbpPapdDevice::MacWrite(BoardModel& board, std::uint32_t address, std::uint32_t value) {
+    if (address == kScopeEnable) {
+        if (value & 1) scopePos_ = 0; // every enable starts the buffer again
+        board.SetRawMac(kScopeEnable, value);
+        return true;
+    }
+    if (address == kScopeData && (board.RawMac(kScopeEnable) & 1)) {
+        scope_[scopePos_++ % kScopeBytes] = std::uint8_t(value);
+        return true;
+    }
+    if (std::uint32_t* w = BankedWord(board, address, pbf2_, shared2_)) {
+        *w = value;
+        return true;
+    }
+    return false;
 }
 
 void BbpPapdDevice::FillCapture(bool feq) {

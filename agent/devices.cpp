@@ -3,6 +3,9 @@
 #include "agent/capture_memory.h"
 #include "agent/efuse.h"
 #include "agent/mac_memory.h"
+#include "agent/nhm.h"
+#include "agent/noise_floor.h"
+#include "agent/pcie_config.h"
 #include "agent/rx_calibration.h"
 #include "agent/txrx_counters.h"
 #include "agent/txrx_selfcal.h"
@@ -19,6 +22,9 @@ void InstallStandardDevices(BoardModel& board) {
     board.AddDevice(std::make_shared<TxRxCountersDevice>());
     board.AddDevice(std::make_shared<CaptureMemoryDevice>());
     InstallTxRxSelfCal(board);
+    board.AddDevice(std::make_shared<NoiseFloorDevice>());
+    board.AddDevice(std::make_shared<NhmDevice>());
+    board.AddDevice(std::make_shared<PcieConfigDevice>());
 }
 
 } // namespace vq::agent

@@ -2,6 +2,7 @@
 
 #include "app/property_sheet.h"
 #include "app/select_adapter_dialog.h"
+#include "app/sim_config_space.h"
 #include "app/termination.h"
 #include "base/services.h"
 #include "device/board_session.h"
@@ -63,6 +64,7 @@ bool CKalvikApp::InitInstance() {
         return false;
     }
     board_ = dialog.SimulatedBoard();
+    UseSimulatedConfigSpace(board_); // the PCIe page's configuration space on the simulated board
 
     // 5.-7. Board into its test mode, the EEPROM source, the version read and
     // the constants of this chip revision.

@@ -2,7 +2,11 @@
 
 #include "app/about_page.h"
 #include "app/pci_config_page.h"
+#include "calibration/papd/papd_test_page.h"
 #include "measure/fft_graph_page.h"
+#include "measure/nhm/nhm_page.h"
+#include "measure/noise/noise_level_page.h"
+#include "pci/pcie_error_page.h"
 #include "registers/bbp/bbp_page.h"
 #include "registers/eeprom/eeprom_page.h"
 #include "registers/mac/mac_page.h"
@@ -27,7 +31,7 @@ const std::vector<PageSlot>& PageTable() {
         {1, "CTXRXPage", "TX/RX", 0, &Make<CTXRXPage>},
         {2, "CRFBISTPage", "RF BIST", 'r', kNotBuilt},
         {3, "CIQCalibrationPage", "IQ Calibration", 'i', kNotBuilt},
-        {4, "CPAPDTESTPage", "PAPD Test Page", 'p', kNotBuilt},
+        {4, "CPAPDTESTPage", "PAPD Test Page", 'p', &Make<CPAPDTESTPage>},
         {5, "CEEPROMPage", "EEPROM", 0, &Make<CEEPROMPage>},
         {6, "CMACPage", "MAC", 0, &Make<CMACPage>},
         {7, "CBBPPage", "BBP Page 1", 0, &Make<CBBPPage>},
@@ -35,8 +39,8 @@ const std::vector<PageSlot>& PageTable() {
         {9, "CBBPPage3", "BBP Page 3", 0, &Make<CBBPPage3>},
         {10, "CRFPage", "RF Page 1", 0, &Make<CRFPage>},
         {11, "CRFPage2", "RF Page 2", 0, &Make<CRFPage2>},
-        {12, "CPCIeErrorReportPage", "PCIe Error Reporting", 'f', kNotBuilt},
-        {13, "CNoiseLevelPage", "Noise Level", 'f', kNotBuilt},
+        {12, "CPCIeErrorReportPage", "PCIe Error Reporting", 'f', &Make<CPCIeErrorReportPage>},
+        {13, "CNoiseLevelPage", "Noise Level", 'f', &Make<CNoiseLevelPage>},
         {14, "CFftGraphPage", "FFT Graph", 'f', &Make<CFftGraphPage>},
         {15, "CAboutPage", "About", 0, &Make<CAboutPage>},
     };
@@ -47,7 +51,7 @@ const std::vector<PageSlot>& UnlistedPages() {
     static const std::vector<PageSlot> table = {
         {0, "CPCIConfigPage", "PCI Config", 0, &Make<CPCIConfigPage>},
         {0, "CSnifferPage", "Sniffer", 0, kNotBuilt},
-        {0, "CNHMPage", " NHM Test Page", 0, kNotBuilt},
+        {0, "CNHMPage", " NHM Test Page", 0, &Make<CNHMPage>},
         {0, "CRfCalibration", "Calibration", 0, kNotBuilt},
     };
     return table;

@@ -156,10 +156,14 @@ TEST_F(ShellTest, EveryBuiltPageOfTheListIsOnTheSheet) {
     const QStringList classes = {"vq::CTXRXPage", "vq::CEEPROMPage", "vq::CMACPage",
                                  "vq::CBBPPage",  "vq::CBBPPage2",   "vq::CBBPPage3",
                                  "vq::CRFPage",   "vq::CRFPage2",    "vq::CAboutPage"};
-    // Option f adds the FFT Graph page before About.
-    QStringList withF = built, withFClasses = classes;
-    withF.insert(withF.size() - 1, "FFT Graph");
-    withFClasses.insert(withFClasses.size() - 1, "vq::CFftGraphPage");
+    // With the letters: PAPD after TX/RX (p); PCIe, Noise Level and FFT Graph before About (f).
+    QStringList lettered = built, letteredClasses = classes;
+    lettered.insert(1, "PAPD Test Page");
+    letteredClasses.insert(1, "vq::CPAPDTESTPage");
+    for (const char* c : {"PCIe Error Reporting", "Noise Level", "FFT Graph"})
+        lettered.insert(lettered.size() - 1, c);
+    for (const char* c : {"vq::CPCIeErrorReportPage", "vq::CNoiseLevelPage", "vq::CFftGraphPage"})
+        letteredClasses.insert(letteredClasses.size() - 1, c);
     struct Case {
         QStringList args;
         const char* unlisted; // VQ9447_UNLISTED_PAGES, null: unset
@@ -167,9 +171,10 @@ TEST_F(ShellTest, EveryBuiltPageOfTheListIsOnTheSheet) {
         QStringList classNames;
     } cases[] = {
         {{}, nullptr, built, classes},
-        {{"-frip"}, nullptr, withF, withFClasses}, // the letters never reach the unlisted pages
-        {{"-frip"}, "0", withF, withFClasses},
-        {{}, "1", built + QStringList{"PCI Config"}, classes + QStringList{"vq::CPCIConfigPage"}},
+        {{"-frip"}, nullptr, lettered, letteredClasses}, // the letters never reach the unlisted pages
+        {{"-frip"}, "0", lettered, letteredClasses},
+        {{}, "1", built + QStringList{"PCI Config", " NHM Test Page"},
+         classes + QStringList{"vq::CPCIConfigPage", "vq::CNHMPage"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString() + (c.unlisted ? c.unlisted : "-"));
