@@ -1,8 +1,12 @@
+#include "agent/aux_adc.h"
 #include "agent/bbp_papd.h"
+#include "agent/bist_engine.h"
 #include "agent/board_model.h"
 #include "agent/efuse.h"
 #include "agent/mac_memory.h"
+#include "agent/measurement_engine.h"
 #include "agent/rx_calibration.h"
+#include "agent/tx_aux.h"
 #include "agent/txrx_counters.h"
 
 namespace vq::agent {
@@ -15,6 +19,10 @@ void InstallStandardDevices(BoardModel& board) {
     InstallRadioCalibrationDevices(board);
     InstallMacMemory(board);
     board.AddDevice(std::make_shared<TxRxCountersDevice>());
+    board.AddDevice(std::make_shared<MeasurementEngineDevice>());
+    board.AddDevice(std::make_shared<BistEngineDevice>());
+    board.AddDevice(std::make_shared<AuxAdcDevice>());
+    board.AddDevice(std::make_shared<TxAuxDevice>());
 }
 
 } // namespace vq::agent
