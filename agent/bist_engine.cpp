@@ -35,19 +35,21 @@ void BistEngineDevice::Finish(BoardModel& board) {
     switch (command_) {
     case kTx:
         result_ = txResult;
-        board.RawBbp(49) = tssi;
+        tssiValid_ = true;
         break;
     case kRx:
         result_ = rxResult;
+        tssiValid_ = false;
         board.RawBbp(246) = evmRaw;
         board.RawBbp(247) = ltfRaw;
         break;
     case kRecord:
         result_ = recordResult;
+        tssiValid_ = false;
         break;
     case kPlayback:
         result_ = playbackResult;
-        board.RawBbp(49) = tssi;
+        tssiValid_ = true;
         board.RawBbp(246) = evmRaw;
         board.RawBbp(247) = ltfRaw;
         break;
@@ -56,6 +58,11 @@ void BistEngineDevice::Finish(BoardModel& board) {
 }
 
 bool BistEngineDevice::BbpRead(BoardModel& board, std::uint8_t reg, std::uint8_t& value) {
+    // With the result selected, R49 is the internal TSSI of the last transmit or playback.
+    if (reg == 49 && board.RawBbp(kSelect) == kResult && tssiValid_) {
+        value = tssi;
+        return true;
+    }
     if (reg != kData) return false;
     switch (board.RawBbp(kSelect)) {
     case kCommand:
@@ -78,6 +85,7 @@ void BistEngineDevice::Reset(BoardModel&) {
     command_ = 0;
     result_ = 0;
     reads_ = 0;
+    tssiValid_ = false;
     for (unsigned& s : started)
         s = 0;
     neverFinish = false;

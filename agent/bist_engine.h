@@ -20,7 +20,7 @@ class BistEngineDevice : public BoardDevice {
     std::uint8_t rxResult = 0x01;
     std::uint8_t recordResult = 0x10;
     std::uint8_t playbackResult = 0x01;
-    std::uint8_t tssi = 0x2A;   // R49 after a transmit or playback
+    std::uint8_t tssi = 0x2A;   // R49 under R142 = 17 after a transmit or playback
     std::uint8_t evmRaw = 100;  // R246
     std::uint8_t ltfRaw = 50;   // R247
     unsigned busyReads = 2;     // status reads answered busy per test
@@ -38,6 +38,7 @@ class BistEngineDevice : public BoardDevice {
     std::uint8_t command_ = 0; // running command, 0 idle
     std::uint8_t result_ = 0;
     unsigned reads_ = 0;
+    bool tssiValid_ = false;
 };
 
 } // namespace vq::agent

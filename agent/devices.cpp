@@ -18,10 +18,10 @@ void InstallStandardDevices(BoardModel& board) {
     board.AddDevice(std::make_shared<BbpPapdDevice>());
     InstallRadioCalibrationDevices(board);
     InstallMacMemory(board);
-    board.AddDevice(std::make_shared<TxRxCountersDevice>());
     board.AddDevice(std::make_shared<MeasurementEngineDevice>());
-    board.AddDevice(std::make_shared<BistEngineDevice>());
-    board.AddDevice(std::make_shared<AuxAdcDevice>());
+    board.AddDevice(std::make_shared<BistEngineDevice>()); // before the counters: R49 under R142 = 17
+    board.AddDevice(std::make_shared<AuxAdcDevice>());     // before the counters: R49 with R47 bits 7..6 set
+    board.AddDevice(std::make_shared<TxRxCountersDevice>());
     board.AddDevice(std::make_shared<TxAuxDevice>());
 }
 
