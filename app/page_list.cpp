@@ -2,6 +2,9 @@
 
 #include "app/about_page.h"
 #include "app/pci_config_page.h"
+#include "calibration/iq_calibration_page.h"
+#include "calibration/rf_bist_page.h"
+#include "calibration/rf_calibration_page.h"
 #include "registers/bbp/bbp_page.h"
 #include "registers/eeprom/eeprom_page.h"
 #include "registers/mac/mac_page.h"
@@ -24,8 +27,8 @@ template <class T> QAPage* Make(QWidget* parent) {
 const std::vector<PageSlot>& PageTable() {
     static const std::vector<PageSlot> table = {
         {1, "CTXRXPage", "TX/RX", 0, &Make<CTXRXPage>},
-        {2, "CRFBISTPage", "RF BIST", 'r', kNotBuilt},
-        {3, "CIQCalibrationPage", "IQ Calibration", 'i', kNotBuilt},
+        {2, "CRFBISTPage", "RF BIST", 'r', &Make<CRFBISTPage>},
+        {3, "CIQCalibrationPage", "IQ Calibration", 'i', &Make<CIQCalibrationPage>},
         {4, "CPAPDTESTPage", "PAPD Test Page", 'p', kNotBuilt},
         {5, "CEEPROMPage", "EEPROM", 0, &Make<CEEPROMPage>},
         {6, "CMACPage", "MAC", 0, &Make<CMACPage>},
@@ -47,7 +50,7 @@ const std::vector<PageSlot>& UnlistedPages() {
         {0, "CPCIConfigPage", "PCI Config", 0, &Make<CPCIConfigPage>},
         {0, "CSnifferPage", "Sniffer", 0, kNotBuilt},
         {0, "CNHMPage", " NHM Test Page", 0, kNotBuilt},
-        {0, "CRfCalibration", "Calibration", 0, kNotBuilt},
+        {0, "CRfCalibration", "Calibration", 0, &Make<CRfCalibration>},
     };
     return table;
 }

@@ -27,7 +27,8 @@ set(rule_registers/mac ${pages_common} registers/mac)
 set(rule_registers/bbp ${pages_common} registers/bbp)
 set(rule_registers/rf ${pages_common} registers/rf)
 set(rule_registers/eeprom ${pages_common} registers/eeprom)
-set(rule_app ${pages_common} txrx registers/mac registers/bbp registers/rf registers/eeprom app agent)
+set(rule_app ${pages_common} txrx registers/mac registers/bbp registers/rf registers/eeprom calibration/core calibration
+             app agent)
 # Folders added later follow the same pattern.
 set(rule_measure/core base link device formats registers/core txrx/core measure/core qtcore)
 set(rule_calibration/core base link device formats registers/core txrx/core measure/core calibration/core qtcore)
