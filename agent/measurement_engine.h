@@ -28,7 +28,7 @@ class MeasurementEngineDevice : public BoardDevice {
         double weight;      // power added per unit squared
     };
     enum { kB1, kB2, k28, k29, k37, k35, kAxes };
-    Axis axes[kAxes] = {{0xB1, 6, 5, 400.0},  {0xB2, 6, -3, 400.0}, {0x28, 4, 2, 900.0},
+    Axis axes[kAxes] = {{0xB1, 6, 5, 400.0},  {0xB2, 6, -4, 900.0}, {0x28, 4, 2, 900.0},
                         {0x29, 6, -5, 300.0}, {0x37, 4, -2, 900.0}, {0x35, 6, 7, 300.0}};
     double floorPower = 2500.0; // residual at the minimum (Yi^2 + Yq^2)
     double noise = 0.01;        // relative amplitude noise, uniform +-noise
