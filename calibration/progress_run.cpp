@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QMetaObject>
 #include <QPlainTextEdit>
@@ -25,6 +26,7 @@ ProgressRun::ProgressRun(QWidget* parent, const QString& title) : QDialog(parent
     log_ = new QPlainTextEdit(this);
     log_->setObjectName("progressLog");
     log_->setReadOnly(true);
+    log_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont)); // the log lines are columns
     log_->setMinimumSize(520, 220);
     log_->setMaximumBlockCount(2000);
     cancel_ = new QPushButton(tr("Cancel"), this);
@@ -46,7 +48,6 @@ void ProgressRun::Run(std::function<void()> job) {
     cancelled_ = false;
     running_ = true;
     QEventLoop loop;
-    QPointer<ProgressRun> self(this);
     show();
     worker_ = std::thread([this, job = std::move(job), &loop] {
         job();
