@@ -59,7 +59,8 @@ bool MeasurementEngineDevice::BbpWrite(BoardModel& board, std::uint8_t reg, std:
 }
 
 bool MeasurementEngineDevice::BbpRead(BoardModel& board, std::uint8_t reg, std::uint8_t& value) {
-    if (reg != 159 || board.RawBbp(158) != kData) return false;
+    // Until the engine has measured, entry 0xBC is plain table storage.
+    if (reg != 159 || board.RawBbp(158) != kData || measurements == 0) return false;
     const unsigned raw = unsigned(selector_ >= 3 ? lastYq : lastYi) & 0x1FFFF;
     value = std::uint8_t(raw >> (8 * (selector_ % 3)));
     return true;

@@ -152,6 +152,10 @@ TEST_F(ShellTest, EveryBuiltPageOfTheListIsOnTheSheet) {
     const QStringList classes = {"vq::CTXRXPage", "vq::CEEPROMPage", "vq::CMACPage",
                                  "vq::CBBPPage",  "vq::CBBPPage2",   "vq::CBBPPage3",
                                  "vq::CRFPage",   "vq::CRFPage2",    "vq::CAboutPage"};
+    // r and i add the two built calibration pages after TX/RX.
+    const QStringList ripBuilt = QStringList{"TX/RX", "RF BIST", "IQ Calibration"} + built.mid(1);
+    const QStringList ripClasses =
+        QStringList{"vq::CTXRXPage", "vq::CRFBISTPage", "vq::CIQCalibrationPage"} + classes.mid(1);
     struct Case {
         QStringList args;
         const char* unlisted; // VQ9447_UNLISTED_PAGES, null: unset
@@ -159,9 +163,10 @@ TEST_F(ShellTest, EveryBuiltPageOfTheListIsOnTheSheet) {
         QStringList classNames;
     } cases[] = {
         {{}, nullptr, built, classes},
-        {{"-frip"}, nullptr, built, classes}, // the letters never reach the unlisted pages
-        {{"-frip"}, "0", built, classes},
-        {{}, "1", built + QStringList{"PCI Config"}, classes + QStringList{"vq::CPCIConfigPage"}},
+        {{"-frip"}, nullptr, ripBuilt, ripClasses}, // the letters never reach the unlisted pages
+        {{"-frip"}, "0", ripBuilt, ripClasses},
+        {{}, "1", built + QStringList{"PCI Config", "Calibration"},
+         classes + QStringList{"vq::CPCIConfigPage", "vq::CRfCalibration"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString() + (c.unlisted ? c.unlisted : "-"));
