@@ -212,6 +212,7 @@ void CRFBISTPage::OnPlaybackStart() { Toggle(Playback); }
 void CRFBISTPage::Toggle(Test t) {
     if (running_[t]) {
         running_[t] = false; // the worker ends after the pass under way
+        start_[t]->setText(QString::fromLatin1(kStartCaption[t]));
         return;
     }
     if (busy_[t]) return; // the last pass of a stopped run is still under way

@@ -6,6 +6,7 @@
 #include "calibration/progress_run.h"
 #include "calibration/rf_bist_page.h"
 #include "calibration/rf_calibration_page.h"
+#include "txrx/txrx_page.h"
 #include "tests/support/gui_board_fixture.h"
 #include "tests/support/test_sheet.h"
 
@@ -187,6 +188,29 @@ TEST_F(CalibrationPageTest, RfCalibrationPageShowsWhatIsDefined) {
     EXPECT_EQ(page.StatusLine()->text().toStdString(), RfCalibration::UndefinedRpwoText());
     EXPECT_EQ(page.Text(1280), "-5");            // S2D vref (D / K - r1) / K
     EXPECT_EQ(page.Text(1281), "0.03603515625"); // ADC8 VCM, r7 = 25
+}
+
+} // namespace
+
+namespace {
+
+// "RECAL" on its worker toggles the real TX/RX page's transmit test through
+// the sheet (a marshalled call to the UI thread): twelve toggles leave it as it was.
+TEST_F(CalibrationPageTest, RecalTogglesTheTxRxPageFromItsWorker) {
+    test::TestSheet<CTXRXPage> txSheet;
+    CTXRXPage txrx;
+    txSheet.txrx = &txrx;
+    txrx.Activate();
+    CRfCalibration page;
+    page.Activate();
+    board->ClearLog();
+    Click(page.Control(1487));
+    EXPECT_EQ(CountCommands(cmd::StartTx), 6u);
+    EXPECT_FALSE(txrx.IsTxRunning());
+    EXPECT_EQ(page.Text(1257), "1.23");
+    Click(page.Control(1489)); // TX AUX "CAL": one reading leaves it toggled
+    EXPECT_TRUE(txrx.IsTxRunning());
+    txrx.ToggleTx();
 }
 
 } // namespace
