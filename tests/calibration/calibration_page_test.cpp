@@ -20,7 +20,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
+#include <atomic>
 
 #include <chrono>
 #include <thread>
@@ -75,43 +75,52 @@ TEST_F(CalibrationPageTest, IqPageSearchesBehindTheProgressDialog) {
 
     // "Full LOFT" on the worker: the dialog counts the points and shows the log.
     page.Calibration().logDirectory = dir.string();
-    pause.onSleep = [](unsigned) { std::this_thread::sleep_for(std::chrono::microseconds(300)); };
-    QStringList stages;
+    // At the fifth reset the worker looks at the dialog through the UI
+    // thread: the four reports before it have been shown by then.
+    QString stage;
     int logLines = 0;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (ProgressRun* run = page.Progress()) {
-            if (stages.isEmpty() || stages.back() != run->StageLabel()->text()) stages << run->StageLabel()->text();
-            logLines = run->LogView()->blockCount();
-        }
-    });
-    watch.start(1);
+    std::atomic<bool> looked{false};
+    int resets = 0;
+    pause.onSleep = [&](unsigned) {
+        if (++resets != 5) return;
+        QMetaObject::invokeMethod(
+            &page,
+            [&] {
+                stage = page.Progress()->StageLabel()->text();
+                logLines = page.Progress()->LogView()->blockCount();
+                looked = true;
+            },
+            Qt::QueuedConnection);
+        for (int i = 0; i < 400 && !looked; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    };
     prompter.Clear();
     Click(page.Control(1496));
-    watch.stop();
     pause.onSleep = nullptr;
     EXPECT_EQ(Text(page.Control(1257)), "10");
     const auto texts = prompter.Texts();
     ASSERT_EQ(texts.size(), 3u);
     EXPECT_EQ(texts[2].rfind("Full LOFT Cal done,Minimum 0xAC=0x05, 0xAD=0x3C, Ypwr= ", 0), 0u) << texts[2];
-    EXPECT_TRUE(stages.filter("LOFT AC: point").size() > 0) << stages.join('|').toStdString();
-    EXPECT_GT(logLines, 1);
+    EXPECT_EQ(stage, "LOFT AC: point 4 of 24");
+    EXPECT_EQ(logLines, 4);
     EXPECT_EQ(board->BbpRead(23), 0x12); // ALC 1
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
-    // Cancel after the point under way: the log holds what was measured.
+    // Cancel after the point under way: the log holds what was measured. The
+    // third reset presses Cancel on the UI thread and waits until it is seen.
     prompter.Clear();
-    QTimer cancel;
-    QObject::connect(&cancel, &QTimer::timeout, [&] {
-        if (ProgressRun* run = page.Progress(); run && run->Bar()->value() >= 3) run->CancelButton()->click();
-    });
-    pause.onSleep = [](unsigned) { std::this_thread::sleep_for(std::chrono::milliseconds(5)); };
-    cancel.start(1);
+    resets = 0;
+    pause.onSleep = [&](unsigned) {
+        if (++resets != 3) return;
+        QMetaObject::invokeMethod(
+            &page, [&] { page.Progress()->CancelButton()->click(); }, Qt::QueuedConnection);
+        for (int i = 0; i < 400 && !page.Progress()->Cancelled(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    };
     Click(page.Control(1202));
-    cancel.stop();
     pause.onSleep = nullptr;
     ASSERT_EQ(prompter.Texts().size(), 1u);
-    EXPECT_NE(prompter.Last().find("IQCal 28 stopped after"), std::string::npos) << prompter.Last();
+    EXPECT_EQ(prompter.Last(), "IQCal 28 stopped after 3 of 16 points; the log holds the points measured.");
     EXPECT_EQ(Text(page.Control(1257)), "20");
 
     // "Load Script": the log list with one line per access, the last selected.
