@@ -2,7 +2,10 @@
 
 #include "app/about_page.h"
 #include "app/pci_config_page.h"
+#include "calibration/iq_calibration_page.h"
 #include "calibration/papd/papd_test_page.h"
+#include "calibration/rf_bist_page.h"
+#include "calibration/rf_calibration_page.h"
 #include "measure/fft_graph_page.h"
 #include "measure/nhm/nhm_page.h"
 #include "measure/noise/noise_level_page.h"
@@ -29,8 +32,8 @@ template <class T> QAPage* Make(QWidget* parent) {
 const std::vector<PageSlot>& PageTable() {
     static const std::vector<PageSlot> table = {
         {1, "CTXRXPage", "TX/RX", 0, &Make<CTXRXPage>},
-        {2, "CRFBISTPage", "RF BIST", 'r', kNotBuilt},
-        {3, "CIQCalibrationPage", "IQ Calibration", 'i', kNotBuilt},
+        {2, "CRFBISTPage", "RF BIST", 'r', &Make<CRFBISTPage>},
+        {3, "CIQCalibrationPage", "IQ Calibration", 'i', &Make<CIQCalibrationPage>},
         {4, "CPAPDTESTPage", "PAPD Test Page", 'p', &Make<CPAPDTESTPage>},
         {5, "CEEPROMPage", "EEPROM", 0, &Make<CEEPROMPage>},
         {6, "CMACPage", "MAC", 0, &Make<CMACPage>},
@@ -52,7 +55,7 @@ const std::vector<PageSlot>& UnlistedPages() {
         {0, "CPCIConfigPage", "PCI Config", 0, &Make<CPCIConfigPage>},
         {0, "CSnifferPage", "Sniffer", 0, kNotBuilt},
         {0, "CNHMPage", " NHM Test Page", 0, &Make<CNHMPage>},
-        {0, "CRfCalibration", "Calibration", 0, kNotBuilt},
+        {0, "CRfCalibration", "Calibration", 0, &Make<CRfCalibration>},
     };
     return table;
 }

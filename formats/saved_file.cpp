@@ -28,6 +28,11 @@ SavedFile::~SavedFile() {
 }
 
 bool SavedFile::Open() {
+    if (!TryOpen()) Report();
+    return impl_->opened;
+}
+
+bool SavedFile::TryOpen() {
     if (!impl_->tried) {
         impl_->tried = true;
         // The rename needs a temporary file in the same folder; writing the
@@ -35,7 +40,6 @@ bool SavedFile::Open() {
         impl_->file.setDirectWriteFallback(false);
         impl_->opened = impl_->file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     }
-    if (!impl_->opened) Report();
     return impl_->opened;
 }
 

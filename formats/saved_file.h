@@ -24,6 +24,9 @@ class SavedFile {
     // False, after the message, when the temporary file cannot be created.
     // Lets a caller stop before it starts a long device sequence.
     bool Open();
+    // Open() without the message: for a caller that reports the failure in
+    // its own words.
+    bool TryOpen();
     void Put(std::string_view bytes);
     void Put(const void* bytes, std::size_t count);
     // Replaces the target with what was put. False, after the message, when

@@ -156,10 +156,15 @@ TEST_F(ShellTest, EveryBuiltPageOfTheListIsOnTheSheet) {
     const QStringList classes = {"vq::CTXRXPage", "vq::CEEPROMPage", "vq::CMACPage",
                                  "vq::CBBPPage",  "vq::CBBPPage2",   "vq::CBBPPage3",
                                  "vq::CRFPage",   "vq::CRFPage2",    "vq::CAboutPage"};
-    // With the letters: PAPD after TX/RX (p); PCIe, Noise Level and FFT Graph before About (f).
+    // With the letters: RF BIST and IQ Calibration after TX/RX (r, i), then PAPD (p); PCIe, Noise Level and
+    // FFT Graph before About (f).
     QStringList lettered = built, letteredClasses = classes;
     lettered.insert(1, "PAPD Test Page");
     letteredClasses.insert(1, "vq::CPAPDTESTPage");
+    lettered.insert(1, "IQ Calibration");
+    letteredClasses.insert(1, "vq::CIQCalibrationPage");
+    lettered.insert(1, "RF BIST");
+    letteredClasses.insert(1, "vq::CRFBISTPage");
     for (const char* c : {"PCIe Error Reporting", "Noise Level", "FFT Graph"})
         lettered.insert(lettered.size() - 1, c);
     for (const char* c : {"vq::CPCIeErrorReportPage", "vq::CNoiseLevelPage", "vq::CFftGraphPage"})
@@ -173,8 +178,8 @@ TEST_F(ShellTest, EveryBuiltPageOfTheListIsOnTheSheet) {
         {{}, nullptr, built, classes},
         {{"-frip"}, nullptr, lettered, letteredClasses}, // the letters never reach the unlisted pages
         {{"-frip"}, "0", lettered, letteredClasses},
-        {{}, "1", built + QStringList{"PCI Config", " NHM Test Page"},
-         classes + QStringList{"vq::CPCIConfigPage", "vq::CNHMPage"}},
+        {{}, "1", built + QStringList{"PCI Config", " NHM Test Page", "Calibration"},
+         classes + QStringList{"vq::CPCIConfigPage", "vq::CNHMPage", "vq::CRfCalibration"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString() + (c.unlisted ? c.unlisted : "-"));

@@ -28,7 +28,7 @@ set(rule_registers/bbp ${pages_common} registers/bbp)
 set(rule_registers/rf ${pages_common} registers/rf)
 set(rule_registers/eeprom ${pages_common} registers/eeprom)
 set(rule_app ${pages_common} txrx registers/mac registers/bbp registers/rf registers/eeprom app agent
-             measure measure/noise/core measure/nhm/core calibration calibration/papd/core pci pci/core)
+             measure measure/noise/core measure/nhm/core calibration calibration/core calibration/papd/core pci pci/core)
 # Folders added later follow the same pattern.
 set(rule_measure/core base link device formats registers/core txrx/core measure/core qtcore)
 set(rule_calibration/core base link device formats registers/core txrx/core measure/core calibration/core qtcore)
