@@ -19,8 +19,12 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QThread>
 #include <QUrl>
+#include <atomic>
 #include <csignal>
+#include <functional>
+#include <thread>
 
 using namespace vq;
 
@@ -47,17 +51,28 @@ class FakePage : public QAPage {
 class FakeTxRx {
   public:
     std::vector<std::string> calls;
+    // Threads that touched the page (its flags included).
+    mutable std::vector<QThread*> threads;
     bool rx = false, tx = false;
     void ToggleRx() {
+        Touch();
         calls.push_back("rx");
         rx = !rx;
     }
     void ToggleTx() {
+        Touch();
         calls.push_back("tx");
         tx = !tx;
     }
-    bool IsRxRunning() const { return rx; }
-    bool IsTxRunning() const { return tx; }
+    bool IsRxRunning() const {
+        Touch();
+        return rx;
+    }
+    bool IsTxRunning() const {
+        Touch();
+        return tx;
+    }
+    void Touch() const { threads.push_back(QThread::currentThread()); }
     void PollCounters() { calls.push_back("poll"); }
     bool HasWindow() const { return true; }
     void SelectChannel(int i) { calls.push_back("channel" + std::to_string(i)); }
@@ -173,6 +188,40 @@ TEST(PropertySheet, ServicesReachTheRegisteredPagesWhileTheSheetLives) {
     Sheet().ToggleReceiveTest();
     Sheet().CloseMainWindow();
     EXPECT_TRUE(txrx.calls.empty());
+}
+
+TEST(PropertySheet, ServicesCalledFromAWorkerRunWholeOnTheUiThread) {
+    struct Case {
+        const char* name;
+        std::function<void(ISheetServices&)> call;
+        bool rx, tx; // running before
+        std::vector<std::string> calls;
+    } cases[] = {
+        {"stop running tests", [](ISheetServices& s) { s.StopRunningTests(); }, true, true, {"rx", "tx"}},
+        {"stop running receive", [](ISheetServices& s) { s.StopRunningReceive(); }, true, false, {"rx"}},
+        {"nothing to stop", [](ISheetServices& s) { s.StopRunningTests(); }, false, false, {}},
+        {"toggle transmit", [](ISheetServices& s) { s.ToggleTransmitTest(); }, false, false, {"tx"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeTxRx txrx;
+        txrx.rx = c.rx;
+        txrx.tx = c.tx;
+        PageServices<FakeTxRx, vq::test::NoRfPage> services;
+        services.txrx = &txrx;
+        std::atomic<bool> done{false};
+        std::thread worker([&] {
+            c.call(services);
+            done = true;
+        });
+        while (!done)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        worker.join();
+        EXPECT_EQ(txrx.calls, c.calls);
+        EXPECT_FALSE(txrx.threads.empty());
+        for (QThread* t : txrx.threads)
+            EXPECT_EQ(t, QApplication::instance()->thread());
+    }
 }
 
 TEST(AboutPage, VersionsTextAndWebLink) {
