@@ -532,8 +532,15 @@ void CTXRXPage::BuildControls() {
     SetEnabled(ctl::FrameLossValue, false);
     SetEnabled(id::Sgi, false);
     SetEnabled(id::Stbc, false);
-    for (int cid : {id::QosLabel, id::QosControl, id::Rdg, id::DensityLabel, id::Density})
+    // The QoS fields come and go with the frame type and mode; their place is
+    // kept so that the rows below them stay where they are.
+    for (int cid : {id::QosLabel, id::QosControl, id::Rdg, id::DensityLabel, id::Density}) {
+        QWidget* w = Control(cid);
+        QSizePolicy policy = w->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(policy);
         SetVisible(cid, false);
+    }
     ApplyTexts(ResetCounterTexts());
 }
 

@@ -25,7 +25,8 @@ using vqtest::ShellTest;
 
 namespace {
 
-constexpr int kModeList = 1066; // the TX/RX page's "Mode"
+// The TX/RX page's "Mode" list, "MPDU density" field and the "MAC Address" field below it.
+constexpr int kModeList = 1066, kDensity = 1261, kMacAddress = 1070;
 
 // The width and height a control needs to show its whole text.
 QSize Needed(QWidget* w) {
@@ -113,8 +114,18 @@ TEST_F(ShellTest, NoControlIsCutOffOnAnyPageAtLaptopOrFullSize) {
             EXPECT_GE(page->height(), page->minimumSizeHint().height());
             for (const QString& c : Clipped(page))
                 ADD_FAILURE() << c.toStdString();
-            // The TX/RX lists change with the PHY mode ("Rate" grows longest in HT).
+            // The TX/RX lists change with the PHY mode ("Rate" grows longest in HT),
+            // and the "MPDU density" row keeps its place when it is hidden.
             if (auto* txrx = qobject_cast<CTXRXPage*>(page)) {
+                QWidget* density = txrx->Control(kDensity);
+                QWidget* below = txrx->Control(kMacAddress);
+                ASSERT_TRUE(density && below);
+                const bool shown = density->isVisible();
+                const int y = below->mapTo(page, QPoint(0, 0)).y();
+                density->setVisible(!shown);
+                QApplication::processEvents();
+                EXPECT_EQ(below->mapTo(page, QPoint(0, 0)).y(), y);
+                density->setVisible(shown);
                 auto* mode = qobject_cast<QComboBox*>(txrx->Control(kModeList));
                 ASSERT_NE(mode, nullptr);
                 for (int m = mode->count() - 1; m >= 0; --m) {
