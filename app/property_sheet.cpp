@@ -107,9 +107,12 @@ QSize CQAPropertySheet::sizeHint() const {
 }
 
 void CQAPropertySheet::FitTo(const QRect& available) {
-    // The window frame takes a little more than the client area.
-    const QSize frame = frameGeometry().size() - geometry().size();
-    const QSize room = available.size() - frame.expandedTo(QSize(0, 0));
+    // The window frame takes a little more than the client area; before the
+    // window is first shown its frame is not known, so room is kept for a
+    // usual title bar and border.
+    QSize frame = frameGeometry().size() - geometry().size();
+    if (!isVisible() && frame.width() <= 0 && frame.height() <= 0) frame = QSize(16, 40);
+    const QSize room = (available.size() - frame).expandedTo(QSize(0, 0));
     const QSize size = sizeHint().boundedTo(room);
     resize(size);
     QRect placed(QPoint(0, 0), size + frame);
