@@ -92,11 +92,7 @@ TEST_F(ShellTest, NoControlIsCutOffOnAnyPageAtLaptopOrFullSize) {
     ASSERT_NE(sheet, nullptr);
     // Shown the first time, the sheet is fitted to its screen.
     ASSERT_NE(sheet->screen(), nullptr);
-    EXPECT_TRUE(sheet->screen()->availableGeometry().contains(sheet->frameGeometry()))
-        << sheet->frameGeometry().width() << "x" << sheet->frameGeometry().height() << "+" << sheet->x() << "+"
-        << sheet->y() << " min " << sheet->minimumSizeHint().width() << "x" << sheet->minimumSizeHint().height()
-        << " on " << sheet->screen()->availableGeometry().width() << "x"
-        << sheet->screen()->availableGeometry().height();
+    EXPECT_TRUE(sheet->screen()->availableGeometry().contains(sheet->frameGeometry()));
     const QString shots = qEnvironmentVariable("VQ_SHEET_SCREENSHOTS");
     struct Screen {
         const char* name;
