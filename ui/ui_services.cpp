@@ -134,14 +134,6 @@ void EndTermination() {
 FolderMemory::FolderMemory(QSettings* settings) : settings_(settings) {}
 FolderMemory::~FolderMemory() = default;
 
-QSettings& FolderMemory::Settings() {
-    if (!settings_) {
-        own_ = std::make_unique<QSettings>(QCoreApplication::organizationName(), QCoreApplication::applicationName());
-        settings_ = own_.get();
-    }
-    return *settings_;
-}
-
 namespace {
 // Filters hold '/', '*' and '|': the key is the filter in URL-safe base64.
 QString FolderKey(const QString& filter) {
@@ -153,7 +145,11 @@ QString FolderKey(const QString& filter) {
 
 QString FolderMemory::StartFolder(const QString& filter, const QString& fallback) {
     QString folder = session_.value(filter);
-    if (folder.isEmpty()) folder = Settings().value(FolderKey(filter)).toString();
+    if (folder.isEmpty()) {
+        // The application's settings are opened for each use: none outlives the application object.
+        QSettings own(QCoreApplication::organizationName(), QCoreApplication::applicationName());
+        folder = (settings_ ? *settings_ : own).value(FolderKey(filter)).toString();
+    }
     return !folder.isEmpty() && QDir(folder).exists() ? folder : fallback;
 }
 
@@ -161,8 +157,10 @@ void FolderMemory::Remember(const QString& filter, const QString& chosenFile) {
     if (chosenFile.isEmpty()) return;
     const QString folder = QFileInfo(chosenFile).absolutePath();
     session_.insert(filter, folder);
-    Settings().setValue(FolderKey(filter), folder);
-    Settings().sync();
+    QSettings own(QCoreApplication::organizationName(), QCoreApplication::applicationName());
+    QSettings& settings = settings_ ? *settings_ : own;
+    settings.setValue(FolderKey(filter), folder);
+    settings.sync();
 }
 
 QString QtFileDialogs::OpenFile(const QString& title, const QString& directory, const QString& filter) {

@@ -46,7 +46,7 @@ class IFileDialogs {
 class FolderMemory {
   public:
     // `settings` null: the application's QSettings (organisation and
-    // application name of the tool), opened on first use.
+    // application name of the tool).
     explicit FolderMemory(QSettings* settings = nullptr);
     ~FolderMemory();
     // Where a dialog for this kind starts: the folder last used, or
@@ -56,9 +56,7 @@ class FolderMemory {
     void Remember(const QString& filter, const QString& chosenFile);
 
   private:
-    QSettings& Settings();
     QSettings* settings_;
-    std::unique_ptr<QSettings> own_;
     QHash<QString, QString> session_;
 };
 
