@@ -95,17 +95,21 @@ int CKalvikApp::ExitInstance() {
     // No sniffer capture buffer exists in this build.
     if (lock_) lock_->Release();
     Link().CloseLink();
+    // The refusing prompter and dialogs were for this run's end only.
+    EndTermination();
     return exitCode_;
 }
 
 void CKalvikApp::RequestTermination() {
+    // The signal may arrive inside a nested event loop (a device error box, a
+    // question, a file dialog) with a page handler below it on the stack.
+    // Nothing is closed or freed here: the boxes close, no new one is shown,
+    // every event loop ends, the handlers return, and the sheet closes and
+    // the board is restored in ExitInstance once exec() has returned.
     terminating_ = true;
-    if (dialog_) {
-        dialog_->reject();
-    } else if (sheet_ && !sheet_->Closed()) {
-        sheet_->close();
-    }
-    QCoreApplication::quit();
+    BeginTermination();
+    if (dialog_) dialog_->reject();
+    QCoreApplication::exit(0);
 }
 
 int CKalvikApp::Run() {

@@ -36,8 +36,9 @@ class CKalvikApp : public QObject {
     // InitInstance, the event loop while the sheet is up, ExitInstance.
     int Run();
 
-    // Ctrl+C / SIGTERM: ends the dialog or closes the sheet so that the normal
-    // shut-down runs.
+    // Ctrl+C / SIGTERM / SIGHUP: closes the boxes and dialogs that are up and
+    // ends every event loop; once the handlers below them have returned, the
+    // shut-down of "Exit" runs (ExitInstance).
     void RequestTermination();
     // Catch SIGINT, SIGTERM and SIGHUP while Run() is active (the program does; tests need not).
     void SetHandleSignals(bool on) { handleSignals_ = on; }

@@ -9,6 +9,8 @@
 
 int main(int argc, char** argv) {
     QApplication qt(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("VQ9447QA"));
+    QApplication::setOrganizationDomain(QStringLiteral("vq9447qa.example.org"));
     QApplication::setApplicationName(QStringLiteral("VQ9447 QA"));
     QApplication::setApplicationVersion(QStringLiteral("1.0.6.0"));
     QApplication::setWindowIcon(vq::ApplicationIcon());

@@ -17,49 +17,75 @@ template <class TxRxPage, class RfPage> class PageServices : public ISheetServic
     RfPage* rf = nullptr;
     std::function<void()> closeMainWindow;
 
+    // Each service runs whole on the UI thread, whichever thread calls it:
+    // the pages' running flags and controls are the UI thread's alone.
     void ToggleReceiveTest() override {
-        if (txrx) txrx->ToggleRx();
+        OnUiThread([this] {
+            if (txrx) txrx->ToggleRx();
+        });
     }
     void ToggleTransmitTest() override {
-        if (txrx) txrx->ToggleTx();
+        OnUiThread([this] {
+            if (txrx) txrx->ToggleTx();
+        });
     }
     void StopRunningTests() override {
-        if (!txrx) return;
-        if (txrx->IsRxRunning()) txrx->ToggleRx();
-        if (txrx->IsTxRunning()) txrx->ToggleTx();
+        OnUiThread([this] {
+            if (!txrx) return;
+            if (txrx->IsRxRunning()) txrx->ToggleRx();
+            if (txrx->IsTxRunning()) txrx->ToggleTx();
+        });
     }
     void StopRunningReceive() override {
-        if (txrx && txrx->IsRxRunning()) txrx->ToggleRx();
+        OnUiThread([this] {
+            if (txrx && txrx->IsRxRunning()) txrx->ToggleRx();
+        });
     }
     void PollCounters() override {
-        if (txrx) txrx->PollCounters();
+        OnUiThread([this] {
+            if (txrx) txrx->PollCounters();
+        });
     }
     void ShareChannel(int index) override {
-        if (rf && rf->HasWindow()) rf->SetChannelListIndex(index);
-        if (txrx && txrx->HasWindow()) txrx->SetChannelListIndex(index);
+        OnUiThread([this, index] {
+            if (rf && rf->HasWindow()) rf->SetChannelListIndex(index);
+            if (txrx && txrx->HasWindow()) txrx->SetChannelListIndex(index);
+        });
     }
     void SelectChannel(int index) override {
-        if (txrx) txrx->SelectChannel(index);
+        OnUiThread([this, index] {
+            if (txrx) txrx->SelectChannel(index);
+        });
     }
     void SelectBandwidth(int index) override {
-        if (txrx) txrx->SelectBandwidth(index);
+        OnUiThread([this, index] {
+            if (txrx) txrx->SelectBandwidth(index);
+        });
     }
     void SelectReceivePath(int index) override {
-        if (txrx) txrx->SelectRxPath(index);
+        OnUiThread([this, index] {
+            if (txrx) txrx->SelectRxPath(index);
+        });
     }
     void OneReceivePath(bool on) override {
-        if (txrx) txrx->SetOneRxPath(on);
+        OnUiThread([this, on] {
+            if (txrx) txrx->SetOneRxPath(on);
+        });
     }
     void ShowSharedValues(bool toRfPage, std::uint8_t txPower0, std::uint8_t txPower1,
                           std::uint8_t freqOffset) override {
-        if (!txrx || !rf || !txrx->HasWindow() || !rf->HasWindow()) return;
-        if (toRfPage)
-            rf->ShowSharedValues(txPower0, txPower1, freqOffset);
-        else
-            txrx->ShowSharedValues(txPower0, txPower1, freqOffset);
+        OnUiThread([=, this] {
+            if (!txrx || !rf || !txrx->HasWindow() || !rf->HasWindow()) return;
+            if (toRfPage)
+                rf->ShowSharedValues(txPower0, txPower1, freqOffset);
+            else
+                txrx->ShowSharedValues(txPower0, txPower1, freqOffset);
+        });
     }
     void CloseMainWindow() override {
-        if (closeMainWindow) closeMainWindow();
+        OnUiThread([this] {
+            if (closeMainWindow) closeMainWindow();
+        });
     }
 };
 

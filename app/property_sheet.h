@@ -52,18 +52,28 @@ class CQAPropertySheet : public QWidget {
     // Closes the sheet from the event loop (a page may ask from inside its own handler).
     void CloseMainWindow();
 
+    // Every page at its laid-out size, with the tabs and the button row.
+    QSize sizeHint() const override;
+    // Sized to the pages, but no larger than `available` (a screen's free
+    // area), and placed on it; pages that do not fit scroll. Done on the
+    // first showing for the sheet's screen.
+    void FitTo(const QRect& available);
+    void setVisible(bool visible) override;
+
   signals:
     void closed();
 
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void Build(const std::vector<QAPage*>& pages);
     void OnCurrentChanged(int index);
 
     CSheetServices services_;
+    std::vector<QAPage*> pages_; // in tab order, each inside its scroll area
     QTabWidget* tabs_ = nullptr;
     QPushButton* ok_ = nullptr;
     QPushButton* exit_ = nullptr;
@@ -71,6 +81,7 @@ class CQAPropertySheet : public QWidget {
     bool shown_ = false;
     bool reverting_ = false;
     bool closed_ = false;
+    bool fitted_ = false;
 };
 
 } // namespace vq

@@ -52,6 +52,31 @@ void RecordingPrompter::Script(std::vector<MsgResult> answers) {
     answers_ = std::move(answers);
 }
 
+MsgResult ConsolePrompter::Show(const std::string& text, MsgIcon, MsgButtons buttons) {
+    MsgResult answer = MsgResult::Ok;
+    const char* said = nullptr;
+    switch (buttons) {
+    case MsgButtons::Ok: break;
+    case MsgButtons::OkCancel:
+        answer = agree_ ? MsgResult::Ok : MsgResult::Cancel;
+        said = agree_ ? "OK" : "Cancel";
+        break;
+    case MsgButtons::YesNo:
+        answer = agree_ ? MsgResult::Yes : MsgResult::No;
+        said = agree_ ? "Yes" : "No";
+        break;
+    case MsgButtons::YesNoCancel:
+        answer = agree_ ? MsgResult::Yes : MsgResult::Cancel;
+        said = agree_ ? "Yes" : "Cancel";
+        break;
+    }
+    if (said)
+        std::fprintf(stderr, "%s [%s]\n", text.c_str(), said);
+    else
+        std::fprintf(stderr, "%s\n", text.c_str());
+    return answer;
+}
+
 void ThreadPause::Sleep(unsigned milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
@@ -83,15 +108,7 @@ void RecordingPause::Clear() {
 
 namespace {
 
-class StderrPrompter : public IPrompter {
-  public:
-    MsgResult Show(const std::string& text, MsgIcon, MsgButtons buttons) override {
-        std::fprintf(stderr, "%s\n", text.c_str());
-        return buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel ? MsgResult::Yes : MsgResult::Ok;
-    }
-};
-
-StderrPrompter g_defaultPrompter;
+ConsolePrompter g_defaultPrompter;
 ThreadPause g_defaultPause;
 std::atomic<IPrompter*> g_prompter{nullptr};
 std::atomic<IPause*> g_pause{nullptr};

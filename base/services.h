@@ -46,6 +46,20 @@ class RecordingPrompter : public IPrompter {
     std::vector<MsgResult> answers_;
 };
 
+// The prompter of a run without the GUI: each text goes to stderr, and a
+// question is answered No (Yes/No) or Cancel (OK/Cancel, Yes/No/Cancel), so
+// nothing destructive (an eFuse burn, an overwrite) happens unasked. With
+// `agree` set (told so by whoever runs it) questions are answered Yes / OK.
+class ConsolePrompter : public IPrompter {
+  public:
+    explicit ConsolePrompter(bool agree = false) : agree_(agree) {}
+    MsgResult Show(const std::string& text, MsgIcon icon, MsgButtons buttons) override;
+    void SetAgree(bool agree) { agree_ = agree; }
+
+  private:
+    std::atomic<bool> agree_;
+};
+
 class IPause {
   public:
     virtual ~IPause() = default;
@@ -83,8 +97,8 @@ class IMessageSink {
 IMessageSink* ThreadMessageSink();
 void SetThreadMessageSink(IMessageSink* sink); // for the calling thread; null: the prompter
 
-// Process-wide services. Default: messages go to stderr and are answered Ok,
-// pauses really sleep.
+// Process-wide services. Default: a ConsolePrompter that refuses every
+// question; pauses really sleep.
 IPrompter& Prompter();
 void SetPrompter(IPrompter* prompter); // null restores the default
 IPause& Pause();

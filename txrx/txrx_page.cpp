@@ -326,7 +326,16 @@ void CTXRXPage::BuildControls() {
     rg->addWidget(label(0, "Mode"), 1, 0);
     rg->addWidget(combo(id::Mode, ToQt(ModeLabels())), 1, 1);
     rg->addWidget(label(0, "Rate"), 2, 0);
-    rg->addWidget(combo(id::Rate, ToQt(RateLabels(State().phyMode))), 2, 1);
+    auto* rate = combo(id::Rate, ToQt(RateLabels(State().phyMode)));
+    {
+        // The list changes with the mode: wide enough for every mode's longest entry.
+        QComboBox probe;
+        probe.setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        for (int m = 0; m < int(ModeLabels().size()); ++m)
+            probe.addItems(ToQt(RateLabels(m)));
+        rate->setMinimumWidth(probe.sizeHint().width());
+    }
+    rg->addWidget(rate, 2, 1);
     rg->addWidget(label(0, "Bandwidth"), 3, 0);
     rg->addWidget(combo(id::Bandwidth, ToQt(BandwidthLabels())), 3, 1);
     rg->addWidget(label(0, "TxBandSel"), 4, 0);
@@ -525,8 +534,15 @@ void CTXRXPage::BuildControls() {
     SetEnabled(ctl::FrameLossValue, false);
     SetEnabled(id::Sgi, false);
     SetEnabled(id::Stbc, false);
-    for (int cid : {id::QosLabel, id::QosControl, id::Rdg, id::DensityLabel, id::Density})
+    // The QoS fields come and go with the frame type and mode; their place is
+    // kept so that the rows below them stay where they are.
+    for (int cid : {id::QosLabel, id::QosControl, id::Rdg, id::DensityLabel, id::Density}) {
+        QWidget* w = Control(cid);
+        QSizePolicy policy = w->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(policy);
         SetVisible(cid, false);
+    }
     ApplyTexts(ResetCounterTexts());
 }
 

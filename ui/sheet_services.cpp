@@ -1,5 +1,10 @@
 #include "ui/sheet_services.h"
 
+#include "device/sequence.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QThread>
 #include <atomic>
 
 namespace vq {
@@ -26,6 +31,16 @@ NoSheet g_noSheet;
 std::atomic<ISheetServices*> g_sheet{nullptr};
 
 } // namespace
+
+void OnUiThread(const std::function<void()>& f) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() == app->thread()) {
+        f();
+        return;
+    }
+    DeviceSequence::Released released;
+    QMetaObject::invokeMethod(app, f, Qt::BlockingQueuedConnection);
+}
 
 ISheetServices& Sheet() {
     ISheetServices* s = g_sheet.load();

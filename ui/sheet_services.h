@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 namespace vq {
 
@@ -34,6 +35,11 @@ class ISheetServices {
     // Asks the main window to close (e.g. after a failed allocation).
     virtual void CloseMainWindow() = 0;
 };
+
+// Runs `f` on the UI thread: at once when called there, else as a blocking
+// queued call (the caller's device sequence lets go of the link meanwhile, as
+// the UI thread may need it). Without an application object it runs at once.
+void OnUiThread(const std::function<void()>& f);
 
 // The sheet's services (a sheet that does nothing while none is set).
 ISheetServices& Sheet();

@@ -262,7 +262,15 @@ CEEPROMPage::CEEPROMPage(QWidget* parent) : QAPage("EEPROM", parent) {
 }
 
 CEEPROMPage::~CEEPROMPage() {
-    FreeBuffers();
+    ReleaseBuffers();
+}
+
+CEEPROMPage::Busy::Busy(CEEPROMPage* page) : page_(page) {
+    ++page_->busy_;
+}
+
+CEEPROMPage::Busy::~Busy() {
+    if (--page_->busy_ == 0 && page_->freePending_) page_->ReleaseBuffers();
 }
 
 void CEEPROMPage::Add(int id, QWidget* w) {
@@ -326,6 +334,7 @@ void CEEPROMPage::ApplyValueModeRule() {
 }
 
 void CEEPROMPage::OnInitDialog() {
+    Busy busy(this);
     Edit(kOffset)->setMaxLength(4);
     Edit(kLength)->setMaxLength(4);
     Edit(kValue)->setMaxLength(2);
@@ -344,17 +353,18 @@ void CEEPROMPage::OnInitDialog() {
 }
 
 void CEEPROMPage::OnSetActive() {
+    Busy busy(this);
     DeviceSequence sequence;
     WaitCursor wait;
     Gather();
     logic_.ShowLedFields();
     logic_.ReadLedMode();
 
-    FreeBuffers();
+    ReleaseBuffers();
     image_.reset(new (std::nothrow) std::uint8_t[kImageSize]());
     work_.reset(new (std::nothrow) std::uint8_t[kContentSize]());
     if (!image_ || !work_) {
-        FreeBuffers();
+        ReleaseBuffers();
         ShowMessage("Memory allocation failed!");
         Sheet().CloseMainWindow();
         return;
@@ -375,6 +385,15 @@ void CEEPROMPage::OnSetActive() {
 }
 
 void CEEPROMPage::FreeBuffers() {
+    if (busy_ > 0) {
+        freePending_ = true;
+        return;
+    }
+    ReleaseBuffers();
+}
+
+void CEEPROMPage::ReleaseBuffers() {
+    freePending_ = false;
     if (hex_) hex_->SetData(nullptr, 0);
     logic_.image = nullptr;
     image_.reset();
@@ -409,6 +428,7 @@ void CEEPROMPage::OnValueMode() {
 
 void CEEPROMPage::OnRw() {
     if (!image_) return;
+    Busy busy(this);
     WaitCursor wait;
     Gather();
     logic_.ReadWrite();
@@ -417,6 +437,7 @@ void CEEPROMPage::OnRw() {
 
 void CEEPROMPage::OnReadAll() {
     if (!image_) return;
+    Busy busy(this);
     WaitCursor wait;
     Gather();
     logic_.ReadAll();
@@ -425,6 +446,7 @@ void CEEPROMPage::OnReadAll() {
 
 void CEEPROMPage::OnLoadFile() {
     if (!image_) return;
+    Busy busy(this);
     const QString name = FileDialogs().OpenFile("Load File", ProgramDirectory(), kContentFilter);
     if (name.isEmpty()) return;
     WaitCursor wait;
@@ -435,6 +457,7 @@ void CEEPROMPage::OnLoadFile() {
 
 void CEEPROMPage::OnSaveAs() {
     if (!image_) return;
+    Busy busy(this);
     const QString name = FileDialogs().SaveFile("Save As", ProgramDirectory(), kContentFilter);
     if (name.isEmpty()) return;
     WaitCursor wait;
@@ -444,6 +467,7 @@ void CEEPROMPage::OnSaveAs() {
 }
 
 void CEEPROMPage::SetMac(int which) {
+    Busy busy(this);
     WaitCursor wait;
     Gather();
     logic_.SetMacAddress(which);
@@ -461,6 +485,7 @@ void CEEPROMPage::OnSetWanMac() {
 }
 
 void CEEPROMPage::OnPolarityChanged(int index) {
+    Busy busy(this);
     WaitCursor wait;
     Gather();
     logic_.polarity = index;
@@ -471,6 +496,7 @@ void CEEPROMPage::OnPolarityChanged(int index) {
 }
 
 void CEEPROMPage::OnSetLed() {
+    Busy busy(this);
     WaitCursor wait;
     Gather();
     logic_.SetLed();
@@ -488,6 +514,7 @@ void CEEPROMPage::OnDisableWriteWarning() {
 }
 
 void CEEPROMPage::OnCheck() {
+    Busy busy(this);
     WaitCursor wait;
     Gather();
     logic_.RefreshFreeBlocks();

@@ -66,8 +66,25 @@ class CEEPROMPage : public QAPage {
     void Gather();
     void Show();
     void ApplyValueModeRule();
+    // Frees the content buffers, or, while a handler of the page is running
+    // (a box of its logic may be up), once the outermost handler returns.
     void FreeBuffers();
+    void ReleaseBuffers();
     void SetMac(int which);
+
+    // A page handler that reaches the logic (and so the content image).
+    class Busy {
+      public:
+        explicit Busy(CEEPROMPage* page);
+        ~Busy();
+        Busy(const Busy&) = delete;
+        Busy& operator=(const Busy&) = delete;
+
+      private:
+        CEEPROMPage* page_;
+    };
+    int busy_ = 0;
+    bool freePending_ = false;
 
     EepromPageLogic logic_;
     std::unique_ptr<std::uint8_t[]> image_;

@@ -9,8 +9,12 @@
 #include "app/page_list.h"
 #include "app/property_sheet.h"
 #include "app/select_adapter_dialog.h"
+#include "agent/efuse.h"
 #include "device/device_commands.h"
+#include "device/efuse.h"
+#include "registers/eeprom/eeprom_page.h"
 #include "ui/qa_page.h"
+#include "ui/ui_services.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -19,6 +23,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <chrono>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
 #include <csignal>
 #include <thread>
 #include <fcntl.h>
@@ -486,9 +493,12 @@ TEST_F(ShellTest, TerminationWithTheSheetUpRestoresTheBoard) {
     a.runAdapterDialog = ClickOk;
     ASSERT_TRUE(a.InitInstance());
     auto board = a.SimulatedBoard();
-    a.RequestTermination();
-    EXPECT_TRUE(a.PropertySheet()->Closed());
     board->ClearLog();
+    a.RequestTermination();
+    // Nothing closes under a handler that may be on the stack: the sheet goes
+    // in the shut-down, after the event loops have ended.
+    EXPECT_FALSE(a.PropertySheet()->Closed());
+    EXPECT_EQ(board->LogSize(), 0u);
     a.ExitInstance();
     ASSERT_EQ(board->LogSize(), 3u);
     EXPECT_EQ(board->Log()[2].commandId, cmd::StopAte);
@@ -522,4 +532,142 @@ TEST_F(ShellTest, ExitDuringAnFftCaptureEndsTheCaptureBeforeStopAte) {
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_EQ(board->LogSize(), frames);
     EXPECT_FALSE(Link().IsOpen());
+}
+
+namespace {
+
+// A real message box that gets the terminal's signal while it is up, as a
+// Ctrl+C on a device error box or a question would. What the page looks like
+// once the box has returned to its handler is recorded.
+class SignalInBoxPrompter : public QtPrompter {
+  public:
+    std::function<void()> beforeBox, afterBox;
+    std::vector<std::string> texts;
+    std::vector<MsgResult> answers;
+    bool boxHung = false;
+
+    MsgResult Show(const std::string& text, MsgIcon icon, MsgButtons buttons) override {
+        texts.push_back(text);
+        if (raised_) return QtPrompter::Show(text, icon, buttons);
+        raised_ = true;
+        if (beforeBox) beforeBox();
+        QTimer::singleShot(0, [] { ::raise(SIGTERM); });
+        // A box nobody closes fails the test instead of hanging it.
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, [this] {
+            boxHung = true;
+            if (QWidget* box = QApplication::activeModalWidget()) box->close();
+        });
+        watchdog.start(5000);
+        const MsgResult answer = QtPrompter::Show(text, icon, buttons);
+        answers.push_back(answer);
+        if (afterBox) afterBox();
+        return answer;
+    }
+
+  private:
+    bool raised_ = false;
+};
+
+} // namespace
+
+TEST_F(ShellTest, SignalWhileAPageBoxIsUpEndsAfterTheHandlerReturns) {
+    QTemporaryDir files;
+    const QString content = files.filePath("content.bin");
+    {
+        QFile f(content);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(512, char(0x5A)));
+    }
+    struct Case {
+        const char* name;
+        bool efuse;
+        int button;   // EEPROM page control id: "Read ALL" or "Load File"
+        bool boardOff; // a dropped response puts up the device error box
+    } cases[] = {{"Read ALL, board silent", false, 1008, true},
+                 {"Load File, eFuse burn question", true, 1007, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        vq::ResetLink();
+        vq::ResetState();
+        SignalInBoxPrompter boxes;
+        SetPrompter(&boxes);
+        ScriptedFileDialogs dialogs;
+        dialogs.answers = {content};
+        SetFileDialogs(&dialogs);
+
+        auto& a = MakeApp();
+        a.runAdapterDialog = [&](CSelectAdapterDlg& d) {
+            if (c.efuse) d.EfuseRadio()->click();
+            return ClickOk(d);
+        };
+        std::vector<std::uint8_t> fuseBefore;
+        bool closedUnderBox = true, imageGoneUnderBox = true, handlerReturned = false;
+        QTimer::singleShot(0, [&] {
+            CQAPropertySheet* sheet = a.PropertySheet();
+            ASSERT_NE(sheet, nullptr);
+            ASSERT_TRUE(sheet->SetActivePage(sheet->Captions().indexOf("EEPROM")));
+            auto* page = qobject_cast<CEEPROMPage*>(sheet->ActivePage());
+            ASSERT_NE(page, nullptr);
+            auto board = a.SimulatedBoard();
+            auto* fuse = board->Device<agent::EfuseDevice>();
+            fuseBefore.assign(fuse->fuse, fuse->fuse + agent::EfuseDevice::kSize);
+            if (c.boardOff) board->poweredOn = false;
+            boxes.beforeBox = [board] { board->poweredOn = true; };
+            boxes.afterBox = [&, sheet, page] {
+                closedUnderBox = sheet->Closed();
+                imageGoneUnderBox = page->Image() == nullptr;
+            };
+            page->ControlAs<QPushButton>(c.button)->click();
+            handlerReturned = true;
+        });
+        EXPECT_EQ(a.Run(), 0);
+
+        ASSERT_EQ(boxes.answers.size(), 1u);
+        EXPECT_FALSE(boxes.boxHung) << "the box stayed up after the signal";
+        EXPECT_TRUE(handlerReturned);
+        EXPECT_FALSE(closedUnderBox) << "the sheet closed inside the box's event loop";
+        EXPECT_FALSE(imageGoneUnderBox) << "the content image was freed under its handler";
+        // A question closed by the program's end was not agreed to: nothing burned.
+        EXPECT_EQ(boxes.answers[0], c.efuse ? MsgResult::Cancel : MsgResult::Ok);
+        auto board = a.SimulatedBoard();
+        auto* fuse = board->Device<agent::EfuseDevice>();
+        EXPECT_TRUE(std::equal(fuseBefore.begin(), fuseBefore.end(), fuse->fuse));
+        // Then the shut-down of "Exit".
+        EXPECT_EQ(a.PropertySheet(), nullptr);
+        const auto log = board->Log();
+        ASSERT_GE(log.size(), 3u);
+        EXPECT_EQ(log[log.size() - 3].commandId, cmd::MacRead);
+        EXPECT_EQ(log[log.size() - 3].payload, Be32(0x1004));
+        EXPECT_EQ(log[log.size() - 2].commandId, cmd::MacWrite);
+        EXPECT_EQ(log.back().commandId, cmd::StopAte);
+        EXPECT_FALSE(board->ateMode);
+        EXPECT_FALSE(Link().IsOpen());
+        EXPECT_FALSE(TerminationPending());
+        SetFileDialogs(nullptr);
+        SetPrompter(&prompter);
+        app.reset();
+    }
+}
+
+TEST(ConsolePrompter, RefusesEveryQuestionUnlessToldToAgree) {
+    struct Case {
+        MsgButtons buttons;
+        MsgResult refused, agreed;
+    } cases[] = {{MsgButtons::Ok, MsgResult::Ok, MsgResult::Ok},
+                 {MsgButtons::OkCancel, MsgResult::Cancel, MsgResult::Ok},
+                 {MsgButtons::YesNo, MsgResult::No, MsgResult::Yes},
+                 {MsgButtons::YesNoCancel, MsgResult::Cancel, MsgResult::Yes}};
+    StreamCapture err(stderr);
+    ConsolePrompter console, agreeing(true);
+    for (const Case& c : cases) {
+        EXPECT_EQ(console.Show("q", MsgIcon::Question, c.buttons), c.refused);
+        EXPECT_EQ(agreeing.Show("q", MsgIcon::Question, c.buttons), c.agreed);
+    }
+    // The program-wide default is the refusing one, and the eFuse burn asks it.
+    SetPrompter(nullptr);
+    EXPECT_EQ(ShowMessage(EfuseWriteQuestion(10, 9), MsgIcon::Question, MsgButtons::OkCancel), MsgResult::Cancel);
+    const std::string text = err.Text();
+    EXPECT_NE(text.find(EfuseWriteQuestion(10, 9) + " [Cancel]"), std::string::npos) << text;
 }

@@ -10,6 +10,7 @@
 #include "tests/support/test_sheet.h"
 #include "ui/qa_page.h"
 #include "ui/sheet_services.h"
+#include "ui/ui_services.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -19,8 +20,18 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
 #include <QUrl>
+#include <atomic>
 #include <csignal>
+#include <functional>
+#include <thread>
 
 using namespace vq;
 
@@ -47,17 +58,28 @@ class FakePage : public QAPage {
 class FakeTxRx {
   public:
     std::vector<std::string> calls;
+    // Threads that touched the page (its flags included).
+    mutable std::vector<QThread*> threads;
     bool rx = false, tx = false;
     void ToggleRx() {
+        Touch();
         calls.push_back("rx");
         rx = !rx;
     }
     void ToggleTx() {
+        Touch();
         calls.push_back("tx");
         tx = !tx;
     }
-    bool IsRxRunning() const { return rx; }
-    bool IsTxRunning() const { return tx; }
+    bool IsRxRunning() const {
+        Touch();
+        return rx;
+    }
+    bool IsTxRunning() const {
+        Touch();
+        return tx;
+    }
+    void Touch() const { threads.push_back(QThread::currentThread()); }
     void PollCounters() { calls.push_back("poll"); }
     bool HasWindow() const { return true; }
     void SelectChannel(int i) { calls.push_back("channel" + std::to_string(i)); }
@@ -173,6 +195,90 @@ TEST(PropertySheet, ServicesReachTheRegisteredPagesWhileTheSheetLives) {
     Sheet().ToggleReceiveTest();
     Sheet().CloseMainWindow();
     EXPECT_TRUE(txrx.calls.empty());
+}
+
+TEST(PropertySheet, ServicesCalledFromAWorkerRunWholeOnTheUiThread) {
+    struct Case {
+        const char* name;
+        std::function<void(ISheetServices&)> call;
+        bool rx, tx; // running before
+        std::vector<std::string> calls;
+    } cases[] = {
+        {"stop running tests", [](ISheetServices& s) { s.StopRunningTests(); }, true, true, {"rx", "tx"}},
+        {"stop running receive", [](ISheetServices& s) { s.StopRunningReceive(); }, true, false, {"rx"}},
+        {"nothing to stop", [](ISheetServices& s) { s.StopRunningTests(); }, false, false, {}},
+        {"toggle transmit", [](ISheetServices& s) { s.ToggleTransmitTest(); }, false, false, {"tx"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeTxRx txrx;
+        txrx.rx = c.rx;
+        txrx.tx = c.tx;
+        PageServices<FakeTxRx, vq::test::NoRfPage> services;
+        services.txrx = &txrx;
+        std::atomic<bool> done{false};
+        std::thread worker([&] {
+            c.call(services);
+            done = true;
+        });
+        while (!done)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        worker.join();
+        EXPECT_EQ(txrx.calls, c.calls);
+        EXPECT_FALSE(txrx.threads.empty());
+        for (QThread* t : txrx.threads)
+            EXPECT_EQ(t, QApplication::instance()->thread());
+    }
+}
+
+TEST(FileDialogs, StartInTheProgramFolderThenInTheLastFolderOfTheirKind) {
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    QDir(root.path()).mkpath("bins");
+    QDir(root.path()).mkpath("texts");
+    const QString bins = root.filePath("bins"), texts = root.filePath("texts");
+    const QString binKind = "EEPROM content File (*.bin)|*.bin||", txtKind = "Text (*.txt)|*.txt||";
+    const QString start = ProgramDirectory();
+    QSettings stored(root.filePath("settings.ini"), QSettings::IniFormat);
+    {
+        FolderMemory session(&stored);
+        EXPECT_EQ(session.StartFolder(binKind, start), start);
+        session.Remember(binKind, bins + "/a.bin");
+        session.Remember(txtKind, texts + "/a.txt");
+        EXPECT_EQ(session.StartFolder(binKind, start), bins);
+        EXPECT_EQ(session.StartFolder(txtKind, start), texts);
+    }
+    FolderMemory next(&stored); // the next session
+    EXPECT_EQ(next.StartFolder(binKind, start), bins);
+    EXPECT_EQ(next.StartFolder("Other (*.x)|*.x||", start), start);
+    QDir(texts).removeRecursively();
+    EXPECT_EQ(next.StartFolder(txtKind, start), start); // a folder that is gone
+
+    // The Qt dialogs start there and remember what was chosen.
+    {
+        QFile f(bins + "/b.bin");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    QSettings fresh(root.filePath("fresh.ini"), QSettings::IniFormat);
+    QtFileDialogs dialogs(&fresh);
+    QStringList shownIn;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!d) return;
+        shownIn << d->directory().absolutePath();
+        d->selectFile(bins + "/b.bin");
+        QMetaObject::invokeMethod(d, "accept");
+    });
+    answer.start(10);
+    EXPECT_EQ(dialogs.OpenFile("Load File", start, binKind), bins + "/b.bin");
+    EXPECT_EQ(dialogs.SaveFile("Save As", start, binKind), bins + "/b.bin");
+    answer.stop();
+    EXPECT_EQ(shownIn, (QStringList{QDir(start).absolutePath(), bins}));
+    // No dialog once the program is ending.
+    BeginTermination();
+    EXPECT_TRUE(dialogs.OpenFile("Load File", start, binKind).isEmpty());
+    EndTermination();
 }
 
 TEST(AboutPage, VersionsTextAndWebLink) {

@@ -228,7 +228,4 @@ TEST_F(EepromPageTest, LoadAndSaveThroughTheFileDialogs) {
     Click(1007);
     EXPECT_EQ(prompter.Last(), "EEPROM Register File not found!");
     std::remove((base + ".bin").c_str());
-
-    // A screenshot of the page for looking at it.
-    if (const char* shot = std::getenv("EEPROM_PAGE_SHOT")) page->grab().save(shot);
 }

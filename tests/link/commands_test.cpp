@@ -1,5 +1,10 @@
 #include "tests/support/board_fixture.h"
 
+#include "agent/txrx_counters.h"
+
+#include <algorithm>
+#include <iterator>
+
 using namespace vq;
 
 namespace {
@@ -115,11 +120,30 @@ TEST_F(CommandsTest, EepromCommandsAndBuffer) {
 }
 
 TEST_F(CommandsTest, CountersAndTestControl) {
+    auto* engine = board->Device<vq::agent::TxRxCountersDevice>();
+    ASSERT_NE(engine, nullptr);
+    engine->transmitted = 0x01020304;
+    engine->rssi[0] = 61;
+    engine->rssi[2] = 0x80000001; // the whole word, high bit included
+    engine->snr[1] = 97;
     std::uint32_t count = 77;
     EXPECT_EQ(dev.GetTxTransmitCounter(count), 0);
-    std::uint32_t rx[15];
+    EXPECT_EQ(count, 0x01020304u);
+    std::uint32_t rx[16];
+    std::fill(std::begin(rx), std::end(rx), 0xEEEEEEEEu);
     EXPECT_EQ(dev.GetRxCounter(rx, 60), 0);
+    EXPECT_EQ(rx[10], 61u);
+    EXPECT_EQ(rx[11], engine->rssi[1]);
+    EXPECT_EQ(rx[12], 0x80000001u);
+    EXPECT_EQ(rx[13], engine->snr[0]);
+    EXPECT_EQ(rx[14], 97u);
+    EXPECT_EQ(rx[15], 0xEEEEEEEEu); // 60 bytes: fifteen words, no more
     EXPECT_EQ(dev.ResetCounter(), 0);
+    EXPECT_EQ(dev.GetTxTransmitCounter(count), 0);
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(dev.GetRxCounter(rx, 60), 0);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(rx[i], 0u) << "word " << i;
     const std::uint8_t tx[4] = {1, 2, 3, 4};
     dev.StartTx(4, tx);
     EXPECT_EQ(LastPayload(), (std::vector<std::uint8_t>{1, 2, 3, 4})); // copied unchanged

@@ -367,26 +367,3 @@ TEST_F(RfPageTest, HiddenDumpForAteAndDisabledRegisterTest) {
     EXPECT_EQ(t.back(), QString(36, '='));
     EXPECT_EQ(t[3 + 31 * 257 + 0x7E], "R31\t7E\t7E");
 }
-
-// Renders both pages to PNG files when VQ_RF_SCREENSHOTS names a directory.
-TEST_F(RfPageTest, Screenshots) {
-    const char* out = std::getenv("VQ_RF_SCREENSHOTS");
-    if (!out) GTEST_SKIP() << "VQ_RF_SCREENSHOTS not set";
-    State().antennaConfig = 0x22;
-    for (unsigned r = 0; r < 64; ++r)
-        board->Rf(0, r) = std::uint8_t(r * 37);
-    CRFPage page1;
-    CRFPage2 page2;
-    page1.resize(1180, 560);
-    page2.resize(1180, 560);
-    page1.show();
-    page1.Activate();
-    Write(Path("s.txt"), "1 0 5 3F\n0 4 7\n");
-    dialogs.answers = {dir.filePath("s.txt")};
-    page1.OnLoadScript();
-    page2.show();
-    page2.Activate();
-    QApplication::processEvents();
-    EXPECT_TRUE(page1.grab().save(QString(out) + "/rf_page1.png"));
-    EXPECT_TRUE(page2.grab().save(QString(out) + "/rf_page2.png"));
-}

@@ -618,17 +618,3 @@ TEST_F(TxRxPageTest, NoOtherCallerGetsIntoAnOpenSequence) {
     EXPECT_EQ(board->LogSize(), logged);
     prompter.onShow = nullptr;
 }
-
-TEST_F(TxRxPageTest, Screenshot) {
-    if (!qEnvironmentVariableIsSet("VQ_TXRX_SCREENSHOT")) GTEST_SKIP();
-    page->Activate();
-    page->ToggleRx();
-    Advance(1);
-    page->OnTimer(kTimerCounters);
-    page->resize(page->sizeHint());
-    page->grab().save(qEnvironmentVariable("VQ_TXRX_SCREENSHOT"));
-    TxDescriptorValues v;
-    CSetTxDescriptor dlg(v);
-    dlg.resize(dlg.sizeHint());
-    dlg.grab().save(qEnvironmentVariable("VQ_TXRX_SCREENSHOT") + ".desc.png");
-}
