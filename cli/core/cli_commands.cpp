@@ -386,6 +386,40 @@ bool ParseFft(const Args& a, const GlobalOptions&, Step& s, std::string& e) {
     return true;
 }
 
+bool ParseNoise(const Args& a, const GlobalOptions&, Step& s, std::string& e) {
+    if (!Count(a, 0, 0, "noise", e)) return false;
+    s.run = [](Context& c) { return NoiseOp(c); };
+    return true;
+}
+
+bool ParseIqCal(const Args& a, const GlobalOptions&, Step& s, std::string& e) {
+    if (a.empty()) return Fail(e, "name the search\nUsage: vq9447-cli [OPTIONS] iqcal loft|iq|rxiq [--alc N] [--vga N] [--log-dir DIR]");
+    IqCalArgs r;
+    if (a[0] == "loft") r.search = IqCalArgs::Search::Loft;
+    else if (a[0] == "iq") r.search = IqCalArgs::Search::TxIq;
+    else if (a[0] == "rxiq") r.search = IqCalArgs::Search::RxIq;
+    else return Fail(e, "\"" + a[0] + "\" is not one of loft, iq, rxiq");
+    std::map<std::string, std::string> o;
+    if (!Options(Args(a.begin() + 1, a.end()), {"--alc", "--vga", "--log-dir"}, {}, o, e)) return false;
+    std::uint64_t v = 0;
+    if (o.count("--alc")) {
+        if (!Unsigned(o["--alc"], 0, 3, "RF ALC", v, e)) return false;
+        r.alc = int(v);
+    }
+    if (o.count("--vga")) {
+        if (!Unsigned(o["--vga"], 0, 255, "RF VGA", v, e)) return false;
+        r.vga = int(v);
+    }
+    if (o.count("--log-dir")) {
+        r.logDirectory = o["--log-dir"];
+        struct stat st {};
+        if (::stat(r.logDirectory.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return Fail(e, "folder \"" + r.logDirectory + "\" does not exist");
+    }
+    s.run = [r](Context& c) { return IqCalOp(c, r); };
+    return true;
+}
+
 const std::vector<CommandSpec>& Commands() {
     static const std::vector<CommandSpec> table = {
         {"mac read", "mac read ADDR [COUNT]",
@@ -465,6 +499,16 @@ const std::vector<CommandSpec>& Commands() {
          "--spectrum prints the 512 points of the averaged spectrum (MHz and dB); --save-adc writes the capture's "
          "8192 I/Q pairs as \"Save ADC Data\" does.",
          ParseFft},
+        {"noise", "noise",
+         "The Noise Level page's \"2.4G START\": sweeps channels 1..14 and prints the noise of each receive path in "
+         "dBm (the middle-four mean of ten samples). Runs 'txrx init' first when this session has not. The 5 GHz "
+         "sweep is not offered: its channels lie outside the channel list in force.",
+         ParseNoise},
+        {"iqcal", "iqcal loft|iq|rxiq [--alc N] [--vga N] [--log-dir DIR]",
+         "The IQ Calibration page's \"Full LOFT\", \"Full IQ\" or \"Rx0 IQ\" search with \"RF ALC\" N (0..3) and "
+         "\"RF VGA\" N (0..255). Prints the log lines as they are measured and the minimum found; the log file "
+         "goes to DIR (default: the current folder). Ctrl+C stops after the current point.",
+         ParseIqCal},
     };
     return table;
 }

@@ -8,6 +8,8 @@
 #include "device/sequence.h"
 #include "measure/core/fft_capture.h"
 #include "measure/core/ostra.h"
+#include "measure/noise/core/noise_sweep.h"
+#include "calibration/core/iq_search.h"
 #include "registers/core/bbp_files.h"
 #include "registers/core/eeprom_logic.h"
 #include "registers/core/mac_space.h"
@@ -604,6 +606,77 @@ int FftOp(Context& c, const FftRequestArgs& r) {
     if (!capture.triggered) text += " (no trigger: the memory was read as it was)";
     c.out.Emit("fft", text, fields);
     return kExitOk;
+}
+
+// ---- Noise level and IQ calibration ------------------------------------------------
+
+namespace {
+// Receiver on or off as the TX/RX page's "Start RX" toggles it.
+void SetReceiving(CDeviceCommands& dev, bool on) {
+    DeviceSequence sequence;
+    std::uint32_t v = 0;
+    dev.MacRead(0x1004, v);
+    dev.MacWrite(0x1004, on ? (v | 0x8) : (v & ~0x8u));
+    if (on)
+        dev.StartRx();
+    else
+        dev.StopRx();
+}
+} // namespace
+
+int NoiseOp(Context& c) {
+    if (!c.txrxInitialised && !InitialiseTxRx(c)) return kExitBoardFailed;
+    CDeviceCommands dev;
+    bool receiving = false;
+    noise::SweepHooks hooks;
+    hooks.selectChannel = [&](int index) {
+        Radio().channel = index;
+        TxRxRadio().ApplyChannel(Radio());
+    };
+    hooks.toggleReceive = [&] {
+        receiving = !receiving;
+        SetReceiving(dev, receiving);
+    };
+    hooks.result = [&](int index, int path, int dbm) {
+        const int channel = ChannelNumberOf(index);
+        c.out.Emit("noise", Format("channel %d %s %d dBm", channel, noise::kRowLabels[path], dbm),
+                   {{"channel", channel}, {"path", path}, {"dbm", dbm}});
+    };
+    const bool ok = noise::RunSweep(dev, noise::Band::Ghz24, hooks);
+    if (receiving) SetReceiving(dev, false);
+    return ok && !(c.boardFailed && c.boardFailed()) ? kExitOk : kExitBoardFailed;
+}
+
+int IqCalOp(Context& c, const IqCalArgs& r) {
+    CDeviceCommands dev;
+    IqCalibration cal;
+    cal.logDirectory = r.logDirectory;
+    cal.SaveRegisters(dev);
+    IqSettings s;
+    s.alc = r.alc;
+    s.rfVga = r.vga;
+    std::vector<IqNote> notes;
+    const auto progress = [&](const IqProgress& p) {
+        for (const std::string& line : p.lines)
+            EmitLine(c, "iqcal", line);
+        return !StopRequested();
+    };
+    GridResult g;
+    const char* name = "Full LOFT";
+    switch (r.search) {
+    case IqCalArgs::Search::Loft: g = cal.FullLoft(dev, s, notes, progress); break;
+    case IqCalArgs::Search::TxIq: g = cal.FullTxIq(dev, s, notes, progress), name = "Full IQ"; break;
+    case IqCalArgs::Search::RxIq: g = cal.FullRxIq(dev, s, notes, progress), name = "Rx0 IQ"; break;
+    }
+    for (const IqNote& n : notes)
+        c.err << n.text << "\n";
+    if (!g.ran) return kExitBoardFailed;
+    c.out.Emit("iqcal",
+               Format("%s: minimum %.3f dB at positions %d, %d after %d points%s", name, g.minimum, g.first,
+                      g.second, g.points, g.complete ? "" : " (not complete)"),
+               {{"search", name}, {"minimum_db", g.minimum}, {"first", g.first}, {"second", g.second},
+                {"points", g.points}, {"complete", g.complete}});
+    return g.complete && !(c.boardFailed && c.boardFailed()) ? kExitOk : kExitBoardFailed;
 }
 
 } // namespace vq::cli

@@ -59,6 +59,15 @@ struct FftRequestArgs {
 };
 int FftOp(Context& c, const FftRequestArgs& r);
 
+// The noise level sweep of the 2.4 GHz band, one result per channel and path.
+int NoiseOp(Context& c);
+struct IqCalArgs {
+    enum class Search { Loft, TxIq, RxIq } search = Search::Loft;
+    int alc = 0, vga = 0;
+    std::string logDirectory;
+};
+int IqCalOp(Context& c, const IqCalArgs& r);
+
 // "CCK", "OFDM", "HTMIX", "HTGF" or a digit 0..3; -1 otherwise.
 int ModeFromText(const std::string& text);
 unsigned RateCount(int mode);

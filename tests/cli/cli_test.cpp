@@ -271,6 +271,19 @@ TEST_F(CliTest, CapturesAndTheFftCycle) {
     EXPECT_NEAR(std::stod(r.out.substr(at + 12)), -20.0, 1.5) << r.out;
 }
 
+TEST_F(CliTest, NoiseSweepAndIqSearches) {
+    Result r = Cli({"--simulated", "--json", "noise"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 14 * 2) << r.out; // two receive paths
+    EXPECT_NE(r.out.find("{\"command\":\"noise\",\"channel\":14,\"path\":1,\"dbm\":-"), std::string::npos) << r.out;
+
+    r = Cli({"--simulated", "iqcal", "loft", "--log-dir", dir.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Full LOFT: minimum"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Ypwr="), std::string::npos) << r.out;
+    EXPECT_EQ(Cli({"--simulated", "iqcal", "loft", "--alc", "4"}).status, cli::kExitUsage);
+}
+
 TEST_F(CliTest, HelpPerCommand) {
     Result r = Cli({"--help"});
     EXPECT_EQ(r.status, 0);
