@@ -3,6 +3,7 @@
 #include "agent/efuse.h"
 #include "agent/mac_memory.h"
 #include "agent/rx_calibration.h"
+#include "agent/sniffer_source.h"
 #include "agent/txrx_counters.h"
 
 namespace vq::agent {
@@ -15,6 +16,7 @@ void InstallStandardDevices(BoardModel& board) {
     InstallRadioCalibrationDevices(board);
     InstallMacMemory(board);
     board.AddDevice(std::make_shared<TxRxCountersDevice>());
+    board.AddDevice(std::make_shared<SnifferSource>());
 }
 
 } // namespace vq::agent

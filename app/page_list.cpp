@@ -2,6 +2,7 @@
 
 #include "app/about_page.h"
 #include "app/pci_config_page.h"
+#include "measure/sniffer/sniffer_page.h"
 #include "registers/bbp/bbp_page.h"
 #include "registers/eeprom/eeprom_page.h"
 #include "registers/mac/mac_page.h"
@@ -45,7 +46,7 @@ const std::vector<PageSlot>& PageTable() {
 const std::vector<PageSlot>& UnlistedPages() {
     static const std::vector<PageSlot> table = {
         {0, "CPCIConfigPage", "PCI Config", 0, &Make<CPCIConfigPage>},
-        {0, "CSnifferPage", "Sniffer", 0, kNotBuilt},
+        {0, "CSnifferPage", "Sniffer", 0, &Make<CSnifferPage>},
         {0, "CNHMPage", " NHM Test Page", 0, kNotBuilt},
         {0, "CRfCalibration", "Calibration", 0, kNotBuilt},
     };

@@ -27,17 +27,21 @@ set(rule_registers/mac ${pages_common} registers/mac)
 set(rule_registers/bbp ${pages_common} registers/bbp)
 set(rule_registers/rf ${pages_common} registers/rf)
 set(rule_registers/eeprom ${pages_common} registers/eeprom)
-set(rule_app ${pages_common} txrx registers/mac registers/bbp registers/rf registers/eeprom app agent)
+set(rule_app ${pages_common} txrx registers/mac registers/bbp registers/rf registers/eeprom app agent
+             measure/sniffer)
 # Folders added later follow the same pattern.
 set(rule_measure/core base link device formats registers/core txrx/core measure/core qtcore)
 set(rule_calibration/core base link device formats registers/core txrx/core measure/core calibration/core qtcore)
 set(rule_pci/core base link device formats pci/core qtcore)
 set(rule_measure ${pages_common} measure/core measure)
+set(rule_measure/sniffer/core base link device formats registers/core txrx/core measure/sniffer/core qtcore)
+set(rule_measure/sniffer ${pages_common} measure/sniffer/core measure/sniffer)
 set(rule_calibration ${pages_common} measure/core calibration/core calibration)
 set(rule_pci ${pages_common} pci/core pci)
 set(rule_cli base link device formats registers/core txrx/core measure/core calibration/core pci/core
               controls/core cli agent qtcore)
 set(folders registers/core txrx/core controls/core measure/core calibration/core pci/core
+            measure/sniffer/core measure/sniffer
             registers/mac registers/bbp registers/rf registers/eeprom
             base link device agent formats ui controls txrx app measure calibration pci cli)
 
