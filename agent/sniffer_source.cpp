@@ -123,8 +123,8 @@ void SnifferSource::Reset(BoardModel& board) {
 }
 
 std::uint32_t SnifferSource::Random() {
-    seed_ = seed_ * 1664525u + 1013904223u;
-    return seed_ >> 8;
+    seed_ = seed_ * 6364136223846793005ull + 1442695040888963407ull;
+    return std::uint32_t(seed_ >> 33);
 }
 
 std::size_t SnifferSource::Read(BoardModel& board, std::uint8_t* buffer, std::size_t size) {

@@ -51,7 +51,7 @@ class SnifferSource : public BoardDevice {
     bool delivering_ = false;
     std::uint64_t lastUs_ = 0;
     double carry_ = 0;
-    std::uint32_t seed_ = 0x2880u;
+    std::uint64_t seed_ = 0x2880u;
     std::uint16_t sequence_ = 0;
 };
 
