@@ -104,20 +104,33 @@ BeaconInfo ReadBeaconInfo(const std::uint8_t* r) {
     return info;
 }
 
-std::uint32_t Crc32Msb(const std::uint8_t* data, std::size_t count) {
-    static const auto table = [] {
-        struct T {
-            std::uint32_t v[256];
-        } t{};
+namespace {
+// Eight tables of the MSB-first CRC: table k advances a byte k positions
+// ahead of the register, so eight bytes are folded in one step.
+struct CrcTables {
+    std::uint32_t t[8][256];
+    CrcTables() {
         for (std::uint32_t i = 0; i < 256; ++i) {
             std::uint32_t c = i << 24;
             for (int b = 0; b < 8; ++b) c = (c & 0x80000000u) ? (c << 1) ^ 0x04C11DB7u : c << 1;
-            t.v[i] = c;
+            t[0][i] = c;
         }
-        return t;
-    }();
+        for (int k = 1; k < 8; ++k)
+            for (int i = 0; i < 256; ++i) t[k][i] = (t[k - 1][i] << 8) ^ t[0][t[k - 1][i] >> 24];
+    }
+};
+const CrcTables kCrc;
+} // namespace
+
+std::uint32_t Crc32Msb(const std::uint8_t* d, std::size_t count) {
+    const auto& t = kCrc.t;
     std::uint32_t crc = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < count; ++i) crc = (crc << 8) ^ table.v[(crc >> 24) ^ data[i]];
+    for (; count >= 8; d += 8, count -= 8) {
+        crc ^= (std::uint32_t(d[0]) << 24) | (std::uint32_t(d[1]) << 16) | (std::uint32_t(d[2]) << 8) | d[3];
+        crc = t[7][crc >> 24] ^ t[6][(crc >> 16) & 0xFF] ^ t[5][(crc >> 8) & 0xFF] ^ t[4][crc & 0xFF] ^
+              t[3][d[4]] ^ t[2][d[5]] ^ t[1][d[6]] ^ t[0][d[7]];
+    }
+    for (; count; ++d, --count) crc = (crc << 8) ^ t[0][(crc >> 24) ^ *d];
     return crc;
 }
 
