@@ -138,9 +138,11 @@ CSnifferPage::CSnifferPage(QWidget* parent)
     for (QPushButton* b : {start_, save, load, savePacket}) buttons->addWidget(b);
     buttons->addWidget(new QLabel(QStringLiteral("SW CRC Err Cnt:"), this));
     swCount_ = new QLabel(QStringLiteral("0"), this);
+    swCount_->setMinimumWidth(60);
     buttons->addWidget(swCount_);
     buttons->addWidget(new QLabel(QStringLiteral("Total Cnt:"), this));
     totalCount_ = new QLabel(QStringLiteral("0"), this);
+    totalCount_->setMinimumWidth(60);
     buttons->addWidget(totalCount_);
     for (const char* hidden : {"packets/s", "errors/s"}) {
         auto* l = new QLabel(QString::fromLatin1(hidden), this);
@@ -156,6 +158,10 @@ CSnifferPage::CSnifferPage(QWidget* parent)
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setWordWrap(false);
+    // The column widths are those of a dialog font: the list uses that size.
+    QFont small = list_->font();
+    small.setPointSize(8);
+    list_->setFont(small);
     list_->verticalHeader()->hide();
     list_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 4);
