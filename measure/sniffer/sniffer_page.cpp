@@ -9,6 +9,7 @@
 #include "txrx/core/txrx_model.h"
 #include "ui/sheet_services.h"
 #include "ui/ui_services.h"
+#include "ui/window_drag.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -168,6 +169,9 @@ CSnifferPage::CSnifferPage(QWidget* parent)
     list_->horizontalHeader()->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
     for (int c = 0; c < kColumnCount; ++c) list_->setColumnWidth(c, ColumnAt(c).width);
     top->addWidget(list_, 1);
+
+    // A press on the page's body moves the main window.
+    new BodyDrag(this);
 
     pollTimer_ = new QTimer(this);
     pollTimer_->setInterval(100);
@@ -415,6 +419,7 @@ CSnifferDataDialog::CSnifferDataDialog(const std::uint8_t* r, QWidget* parent) :
     connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(box);
     resize(640, 640);
+    new BodyDrag(this);
 }
 
 } // namespace vq
