@@ -161,7 +161,8 @@ TEST_F(ShellTest, EveryBuiltPageOfTheListIsOnTheSheet) {
         {{}, nullptr, built, classes},
         {{"-frip"}, nullptr, built, classes}, // the letters never reach the unlisted pages
         {{"-frip"}, "0", built, classes},
-        {{}, "1", built + QStringList{"PCI Config"}, classes + QStringList{"vq::CPCIConfigPage"}},
+        {{}, "1", built + QStringList{"PCI Config", "Sniffer"},
+         classes + QStringList{"vq::CPCIConfigPage", "vq::CSnifferPage"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString() + (c.unlisted ? c.unlisted : "-"));
