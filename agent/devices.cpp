@@ -10,6 +10,7 @@
 #include "agent/noise_floor.h"
 #include "agent/pcie_config.h"
 #include "agent/rx_calibration.h"
+#include "agent/sniffer_source.h"
 #include "agent/tx_aux.h"
 #include "agent/txrx_counters.h"
 #include "agent/txrx_selfcal.h"
@@ -33,6 +34,7 @@ void InstallStandardDevices(BoardModel& board) {
     board.AddDevice(std::make_shared<NhmDevice>());
     board.AddDevice(std::make_shared<PcieConfigDevice>());
     board.AddDevice(std::make_shared<TxAuxDevice>());
+    board.AddDevice(std::make_shared<SnifferSource>());
 }
 
 } // namespace vq::agent

@@ -1,6 +1,9 @@
 #include "agent/inproc_transport.h"
 
+#include "agent/sniffer_source.h"
 #include "link/link_session.h"
+
+#include <mutex>
 
 namespace vq::agent {
 
@@ -30,6 +33,18 @@ int InProcTransport::Next(const std::uint8_t*& frame, std::size_t& length) {
     frame = current_.data();
     length = current_.size();
     return 1;
+}
+
+void InProcTransport::SnifferControl(std::uint32_t code) {
+    std::lock_guard<std::recursive_mutex> lock(board_->Mutex());
+    if (SnifferSource* s = FindSnifferSource(*board_)) s->Control(*board_, code);
+}
+
+std::size_t InProcTransport::SnifferRead(std::uint8_t* buffer, std::size_t size) {
+    std::lock_guard<std::recursive_mutex> lock(board_->Mutex());
+    if (!board_->poweredOn) return 0;
+    SnifferSource* s = FindSnifferSource(*board_);
+    return s ? s->Read(*board_, buffer, size) : 0;
 }
 
 std::shared_ptr<BoardModel> AttachSimulatedBoard() {

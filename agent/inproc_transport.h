@@ -16,6 +16,9 @@ class InProcTransport : public vq::ITransport {
     bool Send(const std::uint8_t* frame, std::size_t length, std::string& error) override;
     int Next(const std::uint8_t*& frame, std::size_t& length) override;
     std::string Name() const override { return "simulated"; }
+    // The board's sniffer source (agent/sniffer_source.h) behind the link.
+    void SnifferControl(std::uint32_t code) override;
+    std::size_t SnifferRead(std::uint8_t* buffer, std::size_t size) override;
     BoardModel& Board() { return *board_; }
     // Test hooks: refuse sends, report a read error, inject raw frames.
     bool refuseSends = false;

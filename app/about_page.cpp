@@ -1,7 +1,7 @@
 #include "app/about_page.h"
 
 #include "app/artwork.h"
-#include "app/window_drag.h"
+#include "ui/window_drag.h"
 
 #include <QDesktopServices>
 #include <QGridLayout>

@@ -9,6 +9,7 @@
 #include "measure/fft_graph_page.h"
 #include "measure/nhm/nhm_page.h"
 #include "measure/noise/noise_level_page.h"
+#include "measure/sniffer/sniffer_page.h"
 #include "pci/pcie_error_page.h"
 #include "registers/bbp/bbp_page.h"
 #include "registers/eeprom/eeprom_page.h"
@@ -53,7 +54,7 @@ const std::vector<PageSlot>& PageTable() {
 const std::vector<PageSlot>& UnlistedPages() {
     static const std::vector<PageSlot> table = {
         {0, "CPCIConfigPage", "PCI Config", 0, &Make<CPCIConfigPage>},
-        {0, "CSnifferPage", "Sniffer", 0, kNotBuilt},
+        {0, "CSnifferPage", "Sniffer", 0, &Make<CSnifferPage>},
         {0, "CNHMPage", " NHM Test Page", 0, &Make<CNHMPage>},
         {0, "CRfCalibration", "Calibration", 0, &Make<CRfCalibration>},
     };

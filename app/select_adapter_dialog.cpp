@@ -1,7 +1,7 @@
 #include "app/select_adapter_dialog.h"
 
 #include "app/artwork.h"
-#include "app/window_drag.h"
+#include "ui/window_drag.h"
 #include "device/program_state.h"
 
 #include <QCheckBox>

@@ -230,6 +230,20 @@ int CLinkCommands::StartAte() {
 
 void CLinkCommands::StopAte() { Exchange(cmd::StopAte, 0, nullptr); }
 
+void CLinkCommands::SnifferStartStop(std::uint32_t code) {
+    LinkSession& link = Link();
+    std::lock_guard<std::recursive_mutex> lock(link.exchangeLock);
+    if (ITransport* t = link.Transport()) t->SnifferControl(code);
+}
+
+int CLinkCommands::ReadSnifferFrames(std::uint8_t* buffer, std::size_t size, std::size_t& bytes) {
+    LinkSession& link = Link();
+    std::lock_guard<std::recursive_mutex> lock(link.exchangeLock);
+    bytes = 0;
+    if (ITransport* t = link.Transport()) bytes = t->SnifferRead(buffer, size);
+    return 1;
+}
+
 int CLinkCommands::Calibration(std::uint32_t item, std::uint32_t argument) {
     Reply r;
     return Result(Run("Calibration", cmd::Calibration, Payload().Be32(item).Be32(argument), r));

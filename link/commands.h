@@ -31,6 +31,9 @@ constexpr std::uint16_t StopTx = 18;
 constexpr std::uint16_t StartRx = 19;
 constexpr std::uint16_t StopRx = 20;
 constexpr std::uint16_t StartAte = 128;
+// Codes of the sniffer start/stop operation.
+constexpr std::uint32_t SnifferStart = 4;
+constexpr std::uint32_t SnifferStop = 5;
 constexpr std::uint16_t StopAte = 129;
 constexpr std::uint16_t EepromReadBulk = 0x114;
 constexpr std::uint16_t EepromWriteBulk = 0x115;
@@ -83,6 +86,11 @@ class CLinkCommands {
     int StopRx();
     int StartAte();
     void StopAte();
+    // Frame delivery of the sniffer on (code 4) or off (code 5).
+    void SnifferStartStop(std::uint32_t code);
+    // Whole sniffer records delivered since the last read, at most `size`
+    // bytes, into `buffer`; `bytes` gets their length. Nonzero on success.
+    int ReadSnifferFrames(std::uint8_t* buffer, std::size_t size, std::size_t& bytes);
     int Calibration(std::uint32_t item, std::uint32_t argument);
     int TssiCompensation(std::uint32_t value);
     int TemperatureCompensation(std::uint32_t value);

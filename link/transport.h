@@ -19,6 +19,12 @@ class ITransport {
     virtual int Next(const std::uint8_t*& frame, std::size_t& length) = 0;
     // Short name for logs ("pcap:veth0", "simulated").
     virtual std::string Name() const = 0;
+
+    // The board's 802.11 frame delivery of the sniffer. The test agent behind
+    // an Ethernet link has no command for it: switching sends nothing and a
+    // read delivers no bytes. A simulated board delivers whole records.
+    virtual void SnifferControl(std::uint32_t code) {}
+    virtual std::size_t SnifferRead(std::uint8_t* buffer, std::size_t size) { return 0; }
 };
 
 } // namespace vq

@@ -185,8 +185,8 @@ TEST_F(ShellTest, EveryBuiltPageOfTheListIsOnTheSheet) {
         {{}, nullptr, built, classes},
         {{"-frip"}, nullptr, lettered, letteredClasses}, // the letters never reach the unlisted pages
         {{"-frip"}, "0", lettered, letteredClasses},
-        {{}, "1", built + QStringList{"PCI Config", " NHM Test Page", "Calibration"},
-         classes + QStringList{"vq::CPCIConfigPage", "vq::CNHMPage", "vq::CRfCalibration"}},
+        {{}, "1", built + QStringList{"PCI Config", "Sniffer", " NHM Test Page", "Calibration"},
+         classes + QStringList{"vq::CPCIConfigPage", "vq::CSnifferPage", "vq::CNHMPage", "vq::CRfCalibration"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString() + (c.unlisted ? c.unlisted : "-"));

@@ -6,7 +6,7 @@
 #include "app/property_sheet.h"
 #include "app/select_adapter_dialog.h"
 #include "app/termination.h"
-#include "app/window_drag.h"
+#include "ui/window_drag.h"
 #include "tests/support/test_sheet.h"
 #include "ui/qa_page.h"
 #include "ui/sheet_services.h"

@@ -28,7 +28,8 @@ set(rule_registers/bbp ${pages_common} registers/bbp)
 set(rule_registers/rf ${pages_common} registers/rf)
 set(rule_registers/eeprom ${pages_common} registers/eeprom)
 set(rule_app ${pages_common} txrx registers/mac registers/bbp registers/rf registers/eeprom app agent
-             measure measure/noise/core measure/nhm/core calibration calibration/core calibration/papd/core pci pci/core)
+             measure measure/noise/core measure/nhm/core calibration calibration/core calibration/papd/core pci pci/core
+             measure/sniffer)
 # Folders added later follow the same pattern.
 set(rule_measure/core base link device formats registers/core txrx/core measure/core qtcore)
 set(rule_calibration/core base link device formats registers/core txrx/core measure/core calibration/core qtcore)
@@ -38,12 +39,14 @@ set(rule_measure/nhm/core base link device formats measure/nhm/core qtcore)
 set(rule_calibration/papd/core base link device formats calibration/papd/core qtcore)
 set(rule_measure ${pages_common} measure/core measure/noise/core measure/nhm/core measure)
 set(rule_measure/ostra measure/ostra) # the RX EVM library: standard library only
+set(rule_measure/sniffer/core base link device formats registers/core txrx/core measure/sniffer/core qtcore)
+set(rule_measure/sniffer ${pages_common} measure/sniffer/core measure/sniffer)
 set(rule_calibration ${pages_common} measure/core calibration/core calibration/papd/core calibration)
 set(rule_pci ${pages_common} pci/core pci)
-set(rule_cli base link device formats registers/core txrx/core measure/core calibration/core pci/core
-              controls/core cli agent qtcore)
+set(rule_cli base link device formats registers/core txrx/core measure/core measure/noise/core measure/nhm/core
+              measure/sniffer/core calibration/core calibration/papd/core pci/core controls/core cli agent qtcore)
 set(folders registers/core txrx/core controls/core measure/core measure/ostra calibration/core pci/core
-            measure/noise/core measure/nhm/core calibration/papd/core
+            measure/noise/core measure/nhm/core calibration/papd/core measure/sniffer/core measure/sniffer
             registers/mac registers/bbp registers/rf registers/eeprom
             base link device agent formats ui controls txrx app measure calibration pci cli)
 

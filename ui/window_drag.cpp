@@ -1,4 +1,4 @@
-#include "app/window_drag.h"
+#include "ui/window_drag.h"
 
 #include <QEvent>
 #include <QMouseEvent>
