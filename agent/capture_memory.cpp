@@ -26,6 +26,7 @@ bool CaptureMemoryDevice::MacRead(BoardModel& board, std::uint32_t address, std:
 bool CaptureMemoryDevice::MacWrite(BoardModel& board, std::uint32_t address, std::uint32_t value) {
     if (address == 0x1004 && (value & 0x20)) loopbackLatched_ = true;
     if (address != kControl) return false;
+    board.SetRawMac(address, value); // the last value written, as tests and dumps see it
     control_ = value & ~(kArm | kForce | kEndMask);
     if (value & kForce) {
         if (armed_ && !neverTrigger) Trigger(board);
