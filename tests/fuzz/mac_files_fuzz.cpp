@@ -18,15 +18,16 @@
 
 namespace {
 
-const std::filesystem::path& Folder() {
-    static const std::filesystem::path folder = [] {
-        char name[] = "/tmp/vq-fuzz-mac-XXXXXX";
-        if (!mkdtemp(name)) std::abort();
-        const std::filesystem::path p = name;
-        std::atexit([] { std::filesystem::remove_all(Folder()); });
-        return p;
+char g_folder[] = "/tmp/vq-fuzz-mac-XXXXXX"; // plain storage: still valid in the exit handler
+
+std::filesystem::path Folder() {
+    static const bool made = [] {
+        if (!mkdtemp(g_folder)) std::abort();
+        std::atexit([] { std::filesystem::remove_all(g_folder); });
+        return true;
     }();
-    return folder;
+    (void)made;
+    return g_folder;
 }
 
 } // namespace
