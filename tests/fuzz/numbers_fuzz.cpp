@@ -22,9 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const vq::ScannedNumber n = vq::ScanNumber(text, pos, f);
         if (n.end < pos || n.end > text.size()) std::abort();
         if (!n.found && (n.end != pos || n.value != 0)) std::abort(); // no number consumes nothing
-        if (n.found && f.overflow == vq::Overflow::Saturate && f.limit &&
-            std::uint64_t(n.value < 0 ? -n.value : n.value) > f.limit)
-            std::abort();
+        const std::uint64_t magnitude = n.value < 0 ? 0 - std::uint64_t(n.value) : std::uint64_t(n.value);
+        if (n.found && f.overflow == vq::Overflow::Saturate && f.limit && magnitude > f.limit) std::abort();
         pos = n.end > pos ? n.end : pos + 1;
     }
     return 0;
