@@ -12,6 +12,7 @@ class QWidget;
 namespace vq {
 
 class BodyDrag : public QObject {
+    Q_OBJECT
   public:
     // Watches `body` and moves its top-level window.
     explicit BodyDrag(QWidget* body);
