@@ -99,7 +99,18 @@ std::uint32_t BoardModel::RawMac(std::uint32_t address) const {
     return it == mac_.end() ? 0 : it->second;
 }
 
-void BoardModel::SetRawMac(std::uint32_t address, std::uint32_t value) { mac_[address] = value; }
+void BoardModel::SetRawMac(std::uint32_t address, std::uint32_t value) {
+    auto it = mac_.find(address);
+    if (it != mac_.end())
+        it->second = value;
+    else if (mac_.size() < kMaxMacWords)
+        mac_.emplace(address, value);
+}
+
+void BoardModel::SetMaxFrameLength(std::size_t length) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    maxFrameLength_ = std::clamp(length, kMinFrameLength, kFrameBufferSize);
+}
 
 std::uint32_t BoardModel::MacRead(std::uint32_t address) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -117,7 +128,7 @@ void BoardModel::MacWrite(std::uint32_t address, std::uint32_t value) {
         RfControlWrite(value);
         return;
     }
-    mac_[address] = value;
+    SetRawMac(address, value);
 }
 
 // RF control register: bit 0 start/busy, bit 4 write, bank in bits 22..25,
@@ -130,7 +141,7 @@ void BoardModel::RfControlWrite(std::uint32_t value) {
         if (value & 0x10) rf_[bank][reg] = std::uint8_t(value >> 8);
         value = (value & ~0xFF01u) | (std::uint32_t(rf_[bank][reg]) << 8);
     }
-    mac_[vq::kRfControlRegister] = value;
+    SetRawMac(vq::kRfControlRegister, value);
 }
 
 std::uint8_t BoardModel::BbpRead(std::uint8_t reg) {
@@ -314,11 +325,16 @@ std::vector<std::vector<std::uint8_t>> BoardModel::HandleFrame(const std::uint8_
         status = faults.failStatus;
         data.clear();
     }
+    // A bulk read asking for more than one frame of the link holds (a MAC
+    // Multi-Read of 372 words on a 1500-byte MTU, or a garbled count) is
+    // refused: a cut answer would pass for the whole block.
+    if (kHeaderSize + 2 + data.size() > maxFrameLength_) {
+        status = kStatusResponseTooLong;
+        data.clear();
+    }
     if (logging_) log_.push_back({id, seq, std::vector<std::uint8_t>(payload, payload + plen), status});
 
-    std::vector<std::uint8_t> r(kHeaderSize + 2 + data.size());
-    if (r.size() > kFrameBufferSize) r.resize(kFrameBufferSize);
-    if (r.size() < kMinFrameLength) r.resize(kMinFrameLength, 0);
+    std::vector<std::uint8_t> r(std::max(kHeaderSize + 2 + data.size(), kMinFrameLength));
     std::memcpy(r.data() + kOffDestination, frame + kOffSource, 6);
     std::memcpy(r.data() + kOffSource, kBoardMac, 6);
     PutBe16(r.data() + kOffEtherType, kEtherType);
@@ -328,9 +344,8 @@ std::vector<std::vector<std::uint8_t>> BoardModel::HandleFrame(const std::uint8_
     PutBe16(r.data() + kOffLength, std::uint16_t(2 + data.size()));
     PutBe16(r.data() + kOffSequence, seq);
     PutBe16(r.data() + kOffStatus, status);
-    const std::size_t room = r.size() - kOffData;
     // A command without data has no bytes to copy (and `data.data()` may be null).
-    if (!data.empty()) std::memcpy(r.data() + kOffData, data.data(), std::min(data.size(), room));
+    if (!data.empty()) std::memcpy(r.data() + kOffData, data.data(), data.size());
 
     ++responseCount_;
     if (faults.dropEveryNth && responseCount_ % faults.dropEveryNth == 0) return out;

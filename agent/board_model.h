@@ -3,6 +3,8 @@
 // network interface by the vq9447-agent program.
 #pragma once
 
+#include "link/command_frame.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -74,7 +76,19 @@ class BoardModel {
 
     // Direct storage access for devices and tests (bypass the devices).
     std::uint32_t RawMac(std::uint32_t address) const;
+    // Stores a MAC word. The map holds at most kMaxMacWords distinct
+    // addresses: a write to a new address beyond that is dropped (the address
+    // keeps reading 0), so a stream of distinct writes cannot grow the board
+    // without bound. Addresses already held are always updated.
     void SetRawMac(std::uint32_t address, std::uint32_t value);
+    static constexpr std::size_t kMaxMacWords = 65536;
+    std::size_t MacWordsHeld() const { return mac_.size(); }
+
+    // Longest frame the link carries (the interface's MTU plus the Ethernet
+    // header). A response that would be longer is answered with
+    // kStatusResponseTooLong and no data instead.
+    void SetMaxFrameLength(std::size_t length);
+    static constexpr std::uint16_t kStatusResponseTooLong = 0x0003;
     std::uint8_t& RawBbp(std::uint8_t reg) { return bbp_[reg]; }
     std::uint8_t R66(int path) const { return r66_[path & 3]; }
     std::uint8_t Indirect158(std::uint8_t index) const { return table158_[index]; }
@@ -129,6 +143,7 @@ class BoardModel {
     bool logging_ = true;
     unsigned responseCount_ = 0;
     std::vector<std::uint8_t> lastResponse_;
+    std::size_t maxFrameLength_ = kFrameBufferSize;
     std::function<std::uint64_t()> clock_;
 };
 

@@ -159,7 +159,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vq9447-agent: %s\n", error.c_str());
         return 1;
     }
-    std::printf("vq9447-agent: stopped after %lu requests, %lu responses sent, %lu dropped, %lu ignored\n",
-                st.requests, st.responses, st.dropped, st.ignored);
+    std::printf("vq9447-agent: stopped after %lu requests, %lu responses sent, %lu dropped, %lu ignored, "
+                "%lu send errors\n",
+                st.requests, st.responses, st.dropped, st.ignored, st.sendErrors);
     return 0;
 }

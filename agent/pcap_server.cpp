@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <cstring>
 #include <linux/if_packet.h>
+#include <net/if.h>
 #include <pcap/pcap.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -133,7 +135,18 @@ bool PcapServer::Open(const std::string& interface, std::string& error) {
     handle_ = p;
     captureFd_ = pcap_get_selectable_fd(p);
     interface_ = interface;
+    UpdateMaxFrameLength();
     return true;
+}
+
+void PcapServer::UpdateMaxFrameLength() {
+    ifreq ifr;
+    std::memset(&ifr, 0, sizeof ifr);
+    std::strncpy(ifr.ifr_name, interface_.c_str(), IFNAMSIZ - 1);
+    // Without an answer the usual Ethernet MTU of 1500 bytes is assumed.
+    int mtu = 1500;
+    if (ioctl(captureFd_, SIOCGIFMTU, &ifr) == 0 && ifr.ifr_mtu > 0) mtu = ifr.ifr_mtu;
+    board_->SetMaxFrameLength(std::size_t(mtu) + 14); // the MTU excludes the Ethernet header
 }
 
 void PcapServer::Stop() {
@@ -168,24 +181,28 @@ std::string PcapServer::Describe() const {
                   interface_.c_str(), m[0], m[1], m[2], m[3], m[4], m[5], DescribeFaults(options_).c_str());
 }
 
-bool PcapServer::SendFrames(const std::vector<std::vector<std::uint8_t>>& frames) {
+void PcapServer::SendFrames(const std::vector<std::vector<std::uint8_t>>& frames) {
     for (const auto& f : frames) {
-        if (pcap_sendpacket(handle_, f.data(), int(f.size())) != 0) {
-            sendError_ = interface_ + ": sending a response failed: " + pcap_geterr(handle_);
-            return false;
+        if (pcap_sendpacket(handle_, f.data(), int(f.size())) == 0) {
+            ++stats_.responses;
+            continue;
         }
-        ++stats_.responses;
+        // The requester sees a time-out for this one; the next request is
+        // served as usual. The MTU may have been lowered under us: read it again.
+        ++stats_.sendErrors;
+        std::fprintf(stderr, "vq9447-agent: %s: sending a %zu-byte response failed: %s\n", interface_.c_str(),
+                     f.size(), pcap_geterr(handle_));
+        std::fflush(stderr);
+        UpdateMaxFrameLength();
     }
-    return true;
 }
 
-bool PcapServer::SendDue() {
+void PcapServer::SendDue() {
     const auto now = Clock::now();
     while (!pending_.empty() && pending_.front().due <= now) {
-        if (!SendFrames(pending_.front().frames)) return false;
+        SendFrames(pending_.front().frames);
         pending_.pop_front();
     }
-    return true;
 }
 
 int PcapServer::PollTimeoutMs() const {
@@ -252,7 +269,6 @@ bool PcapServer::Run(std::string& error) {
         error = "no interface is open";
         return false;
     }
-    sendError_.clear();
     pollfd fds[2] = {{captureFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
     for (;;) {
         int pr = poll(fds, 2, PollTimeoutMs());
@@ -267,10 +283,7 @@ bool PcapServer::Run(std::string& error) {
             (void)n;
             return true;
         }
-        if (!SendDue()) {
-            error = sendError_;
-            return false;
-        }
+        SendDue();
         if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) {
             int soError = 0;
             socklen_t len = sizeof soError;
@@ -286,16 +299,12 @@ bool PcapServer::Run(std::string& error) {
             error = interface_ + ": capture failed: " + pcap_geterr(handle_);
             return false;
         }
-        if (!sendError_.empty()) {
-            error = sendError_;
-            return false;
-        }
     }
 }
 
 void PcapServer::OnFrame(u_char* user, const pcap_pkthdr* header, const u_char* data) {
     auto* self = reinterpret_cast<PcapServer*>(user);
-    if (self->sendError_.empty()) self->Handle(data, header->caplen);
+    self->Handle(data, header->caplen);
 }
 
 } // namespace vq::agent

@@ -34,6 +34,7 @@ class PcapServer {
         unsigned long responses = 0; // frames sent
         unsigned long dropped = 0;   // answers withheld by the drop fault
         unsigned long ignored = 0;   // malformed requests and foreign responses
+        unsigned long sendErrors = 0; // responses the interface refused
     };
 
     explicit PcapServer(std::shared_ptr<BoardModel> board, ServeOptions options = {});
@@ -44,8 +45,10 @@ class PcapServer {
     // Opens the interface: immediate mode, non-blocking, incoming frames of
     // ethertype 0x2880 only. False with `error` set on failure.
     bool Open(const std::string& interface, std::string& error);
-    // Answers requests until Stop(). False after a capture or send error
-    // (the interface went away, for example), with `error` set.
+    // Answers requests until Stop(). False after a capture error (the
+    // interface went away, for example), with `error` set. A refused send
+    // costs that response only: it is counted, reported on the standard
+    // error stream, and serving goes on.
     bool Run(std::string& error);
     // Ends Run(). Async-signal-safe; callable from any thread.
     void Stop();
@@ -64,8 +67,10 @@ class PcapServer {
 
     static void OnFrame(unsigned char* user, const ::pcap_pkthdr* header, const unsigned char* data);
     void Handle(const std::uint8_t* frame, std::size_t length);
-    bool SendFrames(const std::vector<std::vector<std::uint8_t>>& frames);
-    bool SendDue();
+    void SendFrames(const std::vector<std::vector<std::uint8_t>>& frames);
+    void SendDue();
+    // Reads the interface's MTU and tells the board how long a response may be.
+    void UpdateMaxFrameLength();
     int PollTimeoutMs() const;
 
     std::shared_ptr<BoardModel> board_;
@@ -76,7 +81,6 @@ class PcapServer {
     std::string interface_;
     std::deque<Pending> pending_;  // delayed answers, oldest first
     unsigned long faultCount_ = 0; // targeted requests answered, for the drop fault
-    std::string sendError_;
     Stats stats_;
 };
 

@@ -93,7 +93,8 @@ ScannedNumber ScanNumber(std::string_view text, std::size_t pos, const NumberFor
     if (p == start) return out;
     const std::uint64_t magnitude = Magnitude(text.data() + start, text.data() + p, f);
     out.found = true;
-    out.value = negative ? -std::int64_t(magnitude) : std::int64_t(magnitude);
+    // Negated as unsigned: a magnitude of 2^63 has no signed negative.
+    out.value = std::int64_t(negative ? 0 - magnitude : magnitude);
     out.end = p;
     return out;
 }
