@@ -522,7 +522,9 @@ TEST_F(ShellTest, ExitDuringAnFftCaptureEndsTheCaptureBeforeStopAte) {
     pause.onSleep = [](unsigned) { std::this_thread::sleep_for(std::chrono::milliseconds(1)); };
     board->ClearLog();
     start->click();
-    for (int i = 0; i < 2000 && board->LogSize() < 30; ++i)
+    // Up to 10 s by the clock: a loaded machine runs the thread's polls slowly.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (board->LogSize() < 30 && std::chrono::steady_clock::now() < deadline)
         QApplication::processEvents(QEventLoop::AllEvents, 1);
     ASSERT_GE(board->LogSize(), 30u);
     a.PropertySheet()->ExitButton()->click();
