@@ -15,7 +15,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <sched.h>
 #include <string>
 #include <vector>
 
@@ -24,17 +23,6 @@ namespace {
 using vq::bench::Clock;
 using vq::bench::Seconds;
 using vq::bench::Tally;
-
-// Pins the calling thread (and what it starts later) to one CPU. The board is
-// a machine of its own: the far ends get one CPU and the tool side the other,
-// so that both measurements see the same placement instead of whatever the
-// scheduler picks per run (sharing a CPU and not sharing one differ by 2-3x).
-bool PinTo(int cpu) {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    CPU_SET(cpu, &set);
-    return sched_setaffinity(0, sizeof set, &set) == 0;
-}
 
 // MAC Read round trips through the command layer for `duration`.
 void RunLink(double duration, vq::RecordingPrompter& prompter, Tally& tally) {
@@ -69,23 +57,7 @@ int main(int argc, char** argv) {
     }
     if (seconds <= 0) seconds = 3.0;
 
-    std::vector<int> cpus;
-    bool pinned = false;
-    vq::bench::RigHooks hooks;
-    // Far ends first: they inherit the CPU set at hand.
-    hooks.beforeFarEnds = [&]() {
-        cpu_set_t allowed;
-        CPU_ZERO(&allowed);
-        sched_getaffinity(0, sizeof allowed, &allowed);
-        for (int c = 0; c < CPU_SETSIZE; ++c)
-            if (CPU_ISSET(c, &allowed)) cpus.push_back(c);
-        pinned = pin && cpus.size() >= 2 && PinTo(cpus[1]);
-        if (pinned) std::printf("far ends on CPU %d, tool side on CPU %d\n", cpus[1], cpus[0]);
-    };
-    hooks.afterFarEnds = [&]() {
-        if (pinned) PinTo(cpus[0]);
-    };
-    auto rig = vq::bench::SetUpRig("vq9447-bench-link", "b", hooks);
+    auto rig = vq::bench::SetUpRig("vq9447-bench-link", "b", vq::bench::PinnedEnds(pin));
     if (!rig) return 1;
     const int fd = rig->floorSocket;
     const unsigned char* mac = rig->toolMac;

@@ -9,10 +9,14 @@
 #include <linux/if_packet.h>
 #include <net/ethernet.h>
 #include <net/if.h>
+#include <sched.h>
 #include <string>
 #include <sys/socket.h>
+#include <sys/resource.h>
 #include <sys/time.h>
+#include <ctime>
 #include <unistd.h>
+#include <vector>
 
 namespace vq::bench {
 
@@ -27,6 +31,28 @@ double Seconds(Clock::duration d) {
 
 Clock::time_point After(double seconds) {
     return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+double ThreadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + t.tv_nsec * 1e-9;
+}
+
+double ProcessCpuSeconds(pid_t pid) {
+    // Fields 14 and 15 of /proc/<pid>/stat, after the parenthesised name.
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/stat", int(pid));
+    FILE* f = std::fopen(path, "r");
+    if (!f) return 0;
+    char line[1024];
+    const bool got = std::fgets(line, sizeof line, f) != nullptr;
+    std::fclose(f);
+    const char* p = got ? std::strrchr(line, ')') : nullptr;
+    unsigned long utime = 0, stime = 0;
+    if (!p || std::sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &utime, &stime) != 2)
+        return 0;
+    return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
 }
 
 int OpenPacketSocket(const char* interface, int timeoutMs) {
@@ -108,6 +134,38 @@ Rig::~Rig() {
 void Rig::CloseFloor() {
     if (floorSocket >= 0) close(floorSocket);
     floorSocket = -1;
+}
+
+namespace {
+bool PinTo(int cpu) {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(cpu, &set);
+    return sched_setaffinity(0, sizeof set, &set) == 0;
+}
+} // namespace
+
+RigHooks PinnedEnds(bool pin) {
+    struct Placement {
+        std::vector<int> cpus;
+        bool pinned = false;
+    };
+    auto p = std::make_shared<Placement>();
+    RigHooks hooks;
+    // Far ends first: they inherit the CPU set at hand.
+    hooks.beforeFarEnds = [p, pin]() {
+        cpu_set_t allowed;
+        CPU_ZERO(&allowed);
+        sched_getaffinity(0, sizeof allowed, &allowed);
+        for (int c = 0; c < CPU_SETSIZE; ++c)
+            if (CPU_ISSET(c, &allowed)) p->cpus.push_back(c);
+        p->pinned = pin && p->cpus.size() >= 2 && PinTo(p->cpus[1]);
+        if (p->pinned) std::printf("far ends on CPU %d, tool side on CPU %d\n", p->cpus[1], p->cpus[0]);
+    };
+    hooks.afterFarEnds = [p]() {
+        if (p->pinned) PinTo(p->cpus[0]);
+    };
+    return hooks;
 }
 
 std::unique_ptr<Rig> SetUpRig(const char* program, const char* tag, const RigHooks& hooks) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <sys/types.h>
 
 namespace vq::bench {
 
@@ -39,7 +40,35 @@ struct Tally {
     unsigned long exchanges = 0;
     unsigned long failures = 0;
     double seconds = 0;
+    double toolCpu = 0; // CPU seconds of the calling thread, and of the far end's process
+    double farCpu = 0;
     double Rate() const { return seconds > 0 ? exchanges / seconds : 0; }
+    // CPU microseconds per exchange on either end.
+    double ToolUs() const { return exchanges ? toolCpu * 1e6 / exchanges : 0; }
+    double FarUs() const { return exchanges ? farCpu * 1e6 / exchanges : 0; }
+};
+
+// CPU seconds (user + system) of the calling thread; of a process (0 when unreadable).
+double ThreadCpuSeconds();
+double ProcessCpuSeconds(pid_t pid);
+
+// Adds the CPU both ends spent while it lived to `tally` (the far end
+// being process `far`).
+class CpuMeter {
+  public:
+    CpuMeter(Tally& tally, pid_t far)
+        : tally_(tally), far_(far), tool0_(ThreadCpuSeconds()), far0_(ProcessCpuSeconds(far)) {}
+    ~CpuMeter() {
+        tally_.toolCpu += ThreadCpuSeconds() - tool0_;
+        tally_.farCpu += ProcessCpuSeconds(far_) - far0_;
+    }
+    CpuMeter(const CpuMeter&) = delete;
+    CpuMeter& operator=(const CpuMeter&) = delete;
+
+  private:
+    Tally& tally_;
+    pid_t far_;
+    double tool0_, far0_;
 };
 
 // Raw round trips on the tool end for `duration` seconds, added to `tally`.
@@ -67,6 +96,14 @@ struct RigHooks {
     std::function<void()> beforeFarEnds; // the far ends inherit what it sets (CPU affinity)
     std::function<void()> afterFarEnds;
 };
+
+// Hooks that pin the far ends (echo, agent) to the second CPU this process
+// may use and the tool side to the first. The board is a machine of its own:
+// with a fixed placement the floor and the figure beside it see the same
+// CPUs, instead of whatever the scheduler picks per run (sharing a CPU and
+// not sharing one differ by 2-3x). Prints the placement; does nothing when
+// `pin` is false or only one CPU is allowed.
+RigHooks PinnedEnds(bool pin);
 
 // Creates pair "<tag>" and prints it, starts the echo and the agent in its
 // namespace, opens the floor socket (200 ms receive time-out) and the libpcap
