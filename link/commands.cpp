@@ -27,28 +27,40 @@ void SetThreadSequenceGate(SequenceGate* gate) { t_gate = gate; }
 CLinkCommands::Reply CLinkCommands::Exchange(std::uint16_t id, std::uint16_t length,
                                                  const std::uint8_t* payload) {
     Reply reply;
+    Exchange(id, length, payload, reply);
+    return reply;
+}
+
+void CLinkCommands::Exchange(std::uint16_t id, std::uint16_t length, const std::uint8_t* payload,
+                             Reply& reply) {
+    reply.result = -1;
+    reply.sent = true;
+    reply.status = 0;
     LinkSession& link = Link();
     std::lock_guard<std::recursive_mutex> lock(link.exchangeLock);
     SequenceGate* gate = t_gate;
     if (gate && gate->stopped) {
         ++gate->notSent;
         reply.sent = false;
-        return reply;
+        reply.data.fill(0);
+        return;
     }
-    std::memset(link.response.bytes, 0, kFrameBufferSize);
+    link.ClearResponse();
     link.SendCommand(id, length, payload);
     reply.result = link.ReceiveResponse();
     if (reply.result != 0 && gate) gate->stopped = true;
     if (reply.result == 0) {
         reply.status = GetBe16(link.response.bytes + kOffStatus);
+        // The response buffer is zero past the frame.
         std::memcpy(reply.data.data(), link.response.bytes + kOffData, kDataSize);
+    } else {
+        reply.data.fill(0);
     }
-    return reply;
 }
 
 bool CLinkCommands::Run(const char* name, std::uint16_t id, std::uint16_t length, const std::uint8_t* payload,
                           Reply& reply) {
-    reply = Exchange(id, length, payload);
+    Exchange(id, length, payload, reply);
     if (!reply.sent) return false; // the sequence reports the silent board once, at its end
     // Messages are shown after the exchange lock is released, so a box raised on a
     // worker thread never holds up the exchanges of the UI thread.

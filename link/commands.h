@@ -101,11 +101,14 @@ class CLinkCommands {
         int result = -1;
         bool sent = true; // false: refused unsent, the sequence's board had stopped answering
         std::uint16_t status = 0;
-        std::array<std::uint8_t, kDataSize> data{}; // zero past the received frame
+        std::array<std::uint8_t, kDataSize> data; // zero past the received frame (filled by the exchange)
     };
     // Send + receive under the exchange lock, no message. Inside a sequence
     // whose board stopped answering nothing is sent (result -1, `sent` false).
     static Reply Exchange(std::uint16_t id, std::uint16_t length, const std::uint8_t* payload);
+    // The same into the caller's reply: every field is written, so the 4 KB
+    // of data are filled once per exchange and never copied again.
+    static void Exchange(std::uint16_t id, std::uint16_t length, const std::uint8_t* payload, Reply& reply);
 
   protected:
     // A request payload in network order, filled field by field.

@@ -37,7 +37,6 @@ void LinkSession::SetInic(bool on) {
 
 int LinkSession::SendCommand(std::uint16_t commandId, std::uint16_t length, const std::uint8_t* payload) {
     std::uint8_t* b = request.bytes;
-    std::memset(b, 0, kFrameBufferSize);
     if (length > kMaxPayload) length = kMaxPayload;
     std::memcpy(b + kOffDestination, destinationAddress, 6);
     std::memcpy(b + kOffSource, sourceAddress, 6);
@@ -47,11 +46,19 @@ int LinkSession::SendCommand(std::uint16_t commandId, std::uint16_t length, cons
     PutBe16(b + kOffCommandId, commandId);
     PutBe16(b + kOffLength, length);
     PutBe16(b + kOffSequence, sequence_);
-    if (payload) std::memcpy(b + kOffPayload, payload, length);
+    const std::size_t end = kOffPayload + length;
+    if (payload)
+        std::memcpy(b + kOffPayload, payload, length);
+    else
+        std::memset(b + kOffPayload, 0, length);
+    std::size_t wire = end < kMinFrameLength ? kMinFrameLength : end;
+    // Zero from the payload's end: the padding up to the minimum frame and
+    // whatever an earlier, longer request left.
+    const std::size_t stale = requestUsed_ > wire ? requestUsed_ : wire;
+    std::memset(b + end, 0, stale - end);
+    requestUsed_ = wire;
     sequence_ = std::uint16_t(sequence_ + 1); // 0xFFFF wraps to 0
 
-    std::size_t wire = length + kHeaderSize;
-    if (wire < kMinFrameLength) wire = kMinFrameLength;
     std::string error;
     if (!transport_) error = "no capture adapter is open";
     if (!transport_ || !transport_->Send(b, wire, error)) {
@@ -94,7 +101,8 @@ int LinkSession::ReceiveResponse() {
         std::uint8_t* b = response.bytes;
         std::memcpy(b, frame, length);
         // Whatever the frame does not cover reads as zero, never as an older frame's bytes.
-        std::memset(b + length, 0, kFrameBufferSize - length);
+        if (responseUsed_ > length) std::memset(b + length, 0, responseUsed_ - length);
+        responseUsed_ = length;
         responseLength = length;
         auto host16 = [b](std::size_t off) {
             std::uint16_t v = GetBe16(b + off);
@@ -111,6 +119,11 @@ int LinkSession::ReceiveResponse() {
         if (type == responseType && seq == expected) return 0;
         if (NowUs() >= deadline) return -1;
     }
+}
+
+void LinkSession::ClearResponse() {
+    std::memset(response.bytes, 0, responseUsed_);
+    responseUsed_ = 0;
 }
 
 void LinkSession::Attach(std::unique_ptr<ITransport> transport) {

@@ -47,6 +47,8 @@ class LinkSession {
     // in `response` (header in host order), -1 after 3000 empty reads, 3 s after
     // the wait began, or on a capture read error.
     int ReceiveResponse();
+    // Zeroes `response` (what a previous frame left there) before a new request.
+    void ClearResponse();
     // Microseconds of a steady clock, for the response deadline; tests set
     // their own. Empty: std::chrono::steady_clock.
     std::function<std::uint64_t()> clockUs;
@@ -75,6 +77,11 @@ class LinkSession {
 
   private:
     std::uint64_t NowUs() const;
+    // How far into each buffer the last frame reached: every byte past it is
+    // zero, so a new frame clears only what an older, longer one left behind
+    // instead of the whole 4 KB per exchange.
+    std::size_t requestUsed_ = kFrameBufferSize;
+    std::size_t responseUsed_ = kFrameBufferSize;
 
     std::unique_ptr<ITransport> transport_;
     std::uint16_t sequence_ = 0;
