@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <sstream>
 
 using namespace vq;
@@ -34,8 +35,12 @@ class CliTest : public ::testing::Test, protected test::ScratchFiles {
         cli::Environment env;
         env.lockDirectory = dir.string();
         env.pause = &pause;
+        // The board's clock moves with the pauses the tool asks for, so the
+        // transmit and receive counters advance as on a real bench.
+        pause.onSleep = [this](unsigned ms) { clockUs += 1000ull * ms; };
         env.onSimulatedBoard = [&](const std::shared_ptr<BoardModel>& b) {
             board = b;
+            b->SetClock([this] { return clockUs.load(); });
             if (before) before(*b);
         };
         board.reset();
@@ -50,6 +55,7 @@ class CliTest : public ::testing::Test, protected test::ScratchFiles {
     }
 
     RecordingPause pause;
+    std::atomic<std::uint64_t> clockUs{1000000};
     std::shared_ptr<BoardModel> board;
 };
 
