@@ -136,6 +136,30 @@ TEST_F(FrameTest, ShortResponseReadsZerosNotStaleBytes) {
     for (int i = 0; i < 256; ++i) ASSERT_EQ(table[i], 0) << i;
 }
 
+TEST_F(FrameTest, AShortFrameAfterALongOneInEitherBufferCarriesNoStaleBytes) {
+    // Request: a long payload, then none; the padding and the buffer past it are zero.
+    const std::vector<std::uint8_t> payload(300, 0xAB);
+    Link().SendCommand(6, std::uint16_t(payload.size()), payload.data());
+    Link().SendCommand(5, 4, payload.data());
+    ASSERT_EQ(tr->sent.back().size(), 60u);
+    for (std::size_t i = 30; i < 60; ++i) ASSERT_EQ(tr->sent.back()[i], 0) << i;
+    for (std::size_t i = 30; i < kFrameBufferSize; ++i) ASSERT_EQ(Link().request.bytes[i], 0) << i;
+
+    // Response: a long answer to one exchange, a short one to the next.
+    CDeviceCommands dev;
+    std::uint8_t table[256];
+    tr->incoming.push_back(Response(0x8008, 10, 2, 0, std::vector<std::uint8_t>(256, 0x77)));
+    ASSERT_EQ(dev.BbpReadAll(table), 0);
+    EXPECT_EQ(table[255], 0x77);
+    auto shortFrame = Response(0x8008, 10, 3, 0);
+    shortFrame.resize(28);
+    tr->incoming.push_back(shortFrame);
+    std::memset(table, 0x33, sizeof table);
+    ASSERT_EQ(dev.BbpReadAll(table), 0);
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(table[i], 0) << i;
+    for (std::size_t i = 28; i < kFrameBufferSize; ++i) ASSERT_EQ(Link().response.bytes[i], 0) << i;
+}
+
 TEST_F(FrameTest, ForeignTrafficCannotHoldTheWait) {
     // Every read of 1 ms (0.1 ms) brings a frame that is not the answer; the
     // answer itself comes after `answerAfter` reads, if at all.
