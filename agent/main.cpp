@@ -36,7 +36,7 @@ void Usage(FILE* out) {
                "  --no-trigger             the capture memory never fills (MAC 0x440 stays armed)\n"
                "capture signal:\n"
                "  --tone-mhz F             a tone F MHz from the carrier (-20..20) in every capture\n"
-               "  --ofdm-loopback SPEC     one legacy OFDM packet in every capture, e.g.\n"
+               "  --ofdm-loopback OPTIONS  one legacy OFDM packet in every capture, e.g.\n"
                "                           rate=54,snr=30,cfo=100e3,start=300 (also length=, seed=, level=)\n",
                out);
 }

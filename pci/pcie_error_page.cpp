@@ -25,20 +25,20 @@ CPCIeErrorReportPage::CPCIeErrorReportPage(QWidget* parent)
 
     QGroupBox* group = nullptr;
     QFormLayout* form = nullptr;
-    const auto& specs = pci::ErrorFields();
+    const auto& fields = pci::ErrorFields();
     for (int i = 0; i < pci::kFieldCount; ++i) {
-        if (!group || group->title() != QLatin1String(specs[i].group)) {
-            group = new QGroupBox(QString::fromLatin1(specs[i].group), this);
+        if (!group || group->title() != QLatin1String(fields[i].group)) {
+            group = new QGroupBox(QString::fromLatin1(fields[i].group), this);
             form = new QFormLayout(group);
             form->setLabelAlignment(Qt::AlignRight);
-            (specs[i].offset == pci::kUncorrectable ? right : left)->addWidget(group);
+            (fields[i].offset == pci::kUncorrectable ? right : left)->addWidget(group);
         }
         auto* field = new QLineEdit(QStringLiteral("0"), group);
         field->setObjectName(QStringLiteral("field%1").arg(i));
         field->setReadOnly(true);
         field->setAlignment(Qt::AlignRight);
         field->setFixedWidth(90);
-        form->addRow(QString::fromLatin1(specs[i].caption), field);
+        form->addRow(QString::fromLatin1(fields[i].caption), field);
         fields_[i] = field;
     }
     auto* buttons = new QHBoxLayout;

@@ -43,7 +43,7 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-struct CommandSpec {
+struct CommandEntry {
     const char* name;     // one or two words
     const char* synopsis; // after "vq9447-cli [OPTIONS] "
     const char* description;
@@ -420,8 +420,8 @@ bool ParseIqCal(const Args& a, const GlobalOptions&, Step& s, std::string& e) {
     return true;
 }
 
-const std::vector<CommandSpec>& Commands() {
-    static const std::vector<CommandSpec> table = {
+const std::vector<CommandEntry>& Commands() {
+    static const std::vector<CommandEntry> table = {
         {"mac read", "mac read ADDR [COUNT]",
          "Reads COUNT (default 1) 32-bit MAC registers from the hexadecimal address ADDR (a multiple of 4); "
          "several registers go in MAC Multi-Read requests of at most 256 words. One line per register: "
@@ -513,17 +513,17 @@ const std::vector<CommandSpec>& Commands() {
     return table;
 }
 
-const CommandSpec* Find(const Args& words, std::size_t at, std::size_t& used) {
+const CommandEntry* Find(const Args& words, std::size_t at, std::size_t& used) {
     if (at + 1 < words.size()) {
         const std::string two = words[at] + " " + words[at + 1];
-        for (const CommandSpec& c : Commands())
+        for (const CommandEntry& c : Commands())
             if (two == c.name) {
                 used = 2;
                 return &c;
             }
     }
     if (at < words.size())
-        for (const CommandSpec& c : Commands())
+        for (const CommandEntry& c : Commands())
             if (words[at] == c.name) {
                 used = 1;
                 return &c;
@@ -550,7 +550,7 @@ std::string UsageText() {
          "  --yes           answer yes to the board's questions (eFuse writes)\n"
          "  --help          this text; 'vq9447-cli COMMAND --help' explains a command\n\n"
          "Commands (addresses and values in hexadecimal, BBP/RF register and bank numbers in decimal):\n";
-    for (const CommandSpec& c : Commands())
+    for (const CommandEntry& c : Commands())
         s << "  " << c.synopsis << "\n";
     s << "\nExit status: 0 success, 1 a board command failed, 2 usage error (nothing sent),\n"
          "3 the adapter cannot be opened or another copy is running, 130 interrupted.\n";
@@ -558,7 +558,7 @@ std::string UsageText() {
 }
 
 std::string CommandHelp(const std::string& command) {
-    for (const CommandSpec& c : Commands()) {
+    for (const CommandEntry& c : Commands()) {
         if (command != c.name) continue;
         std::ostringstream s;
         s << "NAME\n    vq9447-cli " << c.name << "\n\nSYNOPSIS\n    vq9447-cli [OPTIONS] " << c.synopsis
@@ -626,21 +626,21 @@ ParseResult ParseInvocation(const std::vector<std::string>& args, Invocation& in
             ++end;
         if (end == i) return message = "empty command between \"--\"", ParseResult::Error;
         std::size_t used = 0;
-        const CommandSpec* spec = Find(args, i, used);
-        if (!spec || i + used > end) {
+        const CommandEntry* command = Find(args, i, used);
+        if (!command || i + used > end) {
             std::string what = args[i];
             if (i + 1 < end) what += " " + args[i + 1];
             return message = "unknown command \"" + what + "\"\n" + UsageText(), ParseResult::Error;
         }
         Args rest(args.begin() + long(i + used), args.begin() + long(end));
         if (std::find(rest.begin(), rest.end(), "--help") != rest.end()) {
-            message = CommandHelp(spec->name);
+            message = CommandHelp(command->name);
             return ParseResult::Help;
         }
         Step step;
         std::string error;
-        if (!spec->parse(rest, o, step, error)) return message = std::string(spec->name) + ": " + error, ParseResult::Error;
-        step.label = spec->name;
+        if (!command->parse(rest, o, step, error)) return message = std::string(command->name) + ": " + error, ParseResult::Error;
+        step.label = command->name;
         for (const std::string& r : rest)
             step.label += " " + r;
         inv.steps.push_back(std::move(step));

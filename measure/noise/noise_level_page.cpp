@@ -40,15 +40,15 @@ QString ChannelCaption(int channelIndex) {
 
 CNoiseLevelPage::CNoiseLevelPage(QWidget* parent) : QAPage(QStringLiteral("Noise Level"), parent) {
     auto* top = new QVBoxLayout(this);
-    const auto& specs = noise::Tables();
-    for (int t = 0; t < int(specs.size()); ++t) {
-        auto* group = new QGroupBox(QString::fromLatin1(specs[t].group), this);
+    const auto& tables = noise::Tables();
+    for (int t = 0; t < int(tables.size()); ++t) {
+        auto* group = new QGroupBox(QString::fromLatin1(tables[t].group), this);
         auto* layout = new QVBoxLayout(group);
-        const int columns = 1 + int(specs[t].columns.size());
+        const int columns = 1 + int(tables[t].columns.size());
         auto* table = new QTableWidget(noise::kPaths, columns, group);
         table->setObjectName(QStringLiteral("noiseTable%1").arg(t + 1));
         QStringList headers{QString()};
-        for (const char* c : specs[t].columns)
+        for (const char* c : tables[t].columns)
             headers << QString::fromLatin1(c);
         table->setHorizontalHeaderLabels(headers);
         table->verticalHeader()->hide();
@@ -95,9 +95,9 @@ QString CNoiseLevelPage::Cell(int channelIndex, int path) const {
 }
 
 void CNoiseLevelPage::Clear(noise::Band band) {
-    const auto& specs = noise::Tables();
-    for (int t = 0; t < int(specs.size()); ++t) {
-        if (specs[t].band != band) continue;
+    const auto& tables = noise::Tables();
+    for (int t = 0; t < int(tables.size()); ++t) {
+        if (tables[t].band != band) continue;
         for (int r = 0; r < noise::kPaths; ++r)
             for (int c = 1; c < tables_[t]->columnCount(); ++c)
                 delete tables_[t]->takeItem(r, c);

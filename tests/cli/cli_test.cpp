@@ -94,7 +94,7 @@ TEST_F(CliTest, BadInputIsRefusedBeforeAnythingIsSent) {
         {{"--simulated", "tx", "--channel", "1"}, "is missing"},
         {{"--simulated", "mac", "read", "0x1000", "--", "frobnicate"}, "unknown command"},
         {{"--simulated", "mac", "read", "0x1000", "--"}, "nothing after"},
-        {{"--simulated", "--interface", "veth9", "mac", "read", "0x1000"}, "exactly one of"},
+        {{"--simulated", "--interface", "vq-test-none", "mac", "read", "0x1000"}, "exactly one of"},
         {{"mac", "read", "0x1000"}, "exactly one of"},
         {{"--simulated"}, "no command"},
         {{"--simulated", "--bogus", "mac", "read", "0"}, "unknown option"},
