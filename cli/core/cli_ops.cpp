@@ -516,18 +516,26 @@ int TxOp(Context& c, const TxRequest& r) {
     return kExitOk;
 }
 
+namespace {
+// Receiver on or off as the TX/RX page's "Start RX" toggles it.
+void SetReceiving(CDeviceCommands& dev, bool on) {
+    DeviceSequence sequence;
+    std::uint32_t v = 0;
+    dev.MacRead(0x1004, v);
+    dev.MacWrite(0x1004, on ? (v | 0x8) : (v & ~0x8u));
+    if (on)
+        dev.StartRx();
+    else
+        dev.StopRx();
+}
+} // namespace
+
 int RxOp(Context& c, int seconds) {
     if (!c.txrxInitialised && !InitialiseTxRx(c)) return kExitBoardFailed;
     CDeviceCommands dev;
     CounterState counters;
     counters.ZeroAccumulators();
-    {
-        DeviceSequence sequence;
-        std::uint32_t v = 0;
-        dev.MacRead(0x1004, v);
-        dev.MacWrite(0x1004, v | 0x8);
-        dev.StartRx();
-    }
+    SetReceiving(dev, true);
     int status = kExitOk;
     const std::string offsets[3] = {"0", "0", "0"};
     for (int second = 1; second <= seconds && !StopRequested(); ++second) {
@@ -542,13 +550,7 @@ int RxOp(Context& c, int seconds) {
         }
         EmitCounters(c, "rx", out.texts, {{"second", second}});
     }
-    {
-        DeviceSequence sequence;
-        std::uint32_t v = 0;
-        dev.MacRead(0x1004, v);
-        dev.MacWrite(0x1004, v & ~0x8u);
-        dev.StopRx();
-    }
+    SetReceiving(dev, false);
     return status;
 }
 
@@ -610,19 +612,6 @@ int FftOp(Context& c, const FftRequestArgs& r) {
 
 // ---- Noise level and IQ calibration ------------------------------------------------
 
-namespace {
-// Receiver on or off as the TX/RX page's "Start RX" toggles it.
-void SetReceiving(CDeviceCommands& dev, bool on) {
-    DeviceSequence sequence;
-    std::uint32_t v = 0;
-    dev.MacRead(0x1004, v);
-    dev.MacWrite(0x1004, on ? (v | 0x8) : (v & ~0x8u));
-    if (on)
-        dev.StartRx();
-    else
-        dev.StopRx();
-}
-} // namespace
 
 int NoiseOp(Context& c) {
     if (!c.txrxInitialised && !InitialiseTxRx(c)) return kExitBoardFailed;
